@@ -1,0 +1,3 @@
+#include "app/saver_state.h"
+
+SaverState saverState;

@@ -1,0 +1,163 @@
+#include "display/glyph_blitter.h"
+
+#include <cstddef>
+#include <cstring>
+
+#include "glyphs/animation.h"
+
+ClipRect clipRect = {0, 0, 0, 0};
+ColorType colorType = kColor555;
+
+void CopyRow(uint16_t* dst, const uint16_t* src, int32_t n) {
+    if (n > 0) std::memcpy(dst, src, static_cast<size_t>(n) * sizeof(uint16_t));
+}
+
+namespace {
+
+// One loop per mask and shift, so nothing is decided per pixel.
+template <uint16_t kMask, int kShift>
+void DimRowT(uint16_t* dst, const uint16_t* src, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) dst[i] = static_cast<uint16_t>((src[i] & kMask) >> kShift);
+}
+
+constexpr RowOp kDimOps[2][3] = {
+    {DimRowT<0x7BDE, 1>, DimRowT<0x739C, 2>, DimRowT<0x6318, 3>},  // 5-5-5
+    {DimRowT<0xF7DE, 1>, DimRowT<0xE79C, 2>, DimRowT<0xC718, 3>},  // 5-6-5
+};
+
+inline int32_t Max(int32_t a, int32_t b) { return a > b ? a : b; }
+inline int32_t Min(int32_t a, int32_t b) { return a < b ? a : b; }
+
+// Walks one LLE row without drawing it and returns the start of the next.
+const uint16_t* SkipLleRow(const uint16_t* src, int32_t w) {
+    const uint16_t count = *src++;
+    if (count == 1) return src + w;
+    for (int k = 1; k < count; ++k) {
+        src += 1;                 // skip S
+        const uint16_t n = *src++;
+        src += n;
+    }
+    return src;
+}
+
+void DrawLleFull(const SurfaceInfo& surface, const Pen& pen, const uint16_t* src, int32_t w, int32_t h) {
+    uint16_t* row = surface.pixels + static_cast<std::ptrdiff_t>(pen.y) * surface.pitch + pen.x;
+    for (int32_t r = 0; r < h; ++r, row += surface.pitch) {
+        const uint16_t count = *src++;
+        if (count == 1) {
+            std::memcpy(row, src, static_cast<size_t>(w) * sizeof(uint16_t));
+            src += w;
+            continue;
+        }
+        uint16_t* p = row;
+        for (int k = 1; k < count; ++k) {
+            p += *src++;
+            const uint16_t n = *src++;
+            std::memcpy(p, src, static_cast<size_t>(n) * sizeof(uint16_t));
+            src += n;
+            p += n;
+        }
+    }
+}
+
+// Writes only cell columns [clip.col0, clip.col1): a run straddling either edge is cut
+// there, and the runs after it still land at their own positions.
+void DrawLleClipped(const SurfaceInfo& surface, const Pen& pen, const uint16_t* src, int32_t w,
+                    const CellClip& clip) {
+    for (int32_t r = 0; r < clip.row0; ++r) src = SkipLleRow(src, w);
+    // Points at the first visible column, so no pointer is formed outside the surface.
+    uint16_t* row = surface.pixels + static_cast<std::ptrdiff_t>(pen.y + clip.row0) * surface.pitch + (pen.x + clip.col0);
+    for (int32_t r = clip.row0; r < clip.row1; ++r, row += surface.pitch) {
+        const uint16_t count = *src++;
+        if (count == 1) {
+            CopyRow(row, src + clip.col0, clip.col1 - clip.col0);
+            src += w;
+            continue;
+        }
+        int32_t p = 0;
+        for (int k = 1; k < count; ++k) {
+            p += *src++;
+            const int32_t n = *src++;
+            const int32_t a = Max(p, clip.col0);
+            const int32_t b = Min(p + n, clip.col1);
+            if (a < b) CopyRow(row + (a - clip.col0), src + (a - p), b - a);
+            src += n;
+            p += n;
+        }
+    }
+}
+
+}  // namespace
+
+void DimRow(uint16_t* dst, const uint16_t* src, int32_t n, ColorType layout, int32_t shade) {
+    SelectRowOp(layout, shade)(dst, src, n);
+}
+
+RowOp SelectRowOp(ColorType layout, int32_t shade) {
+    if (shade < 1 || shade > 3) return CopyRow;
+    return kDimOps[layout == kColor565 ? 1 : 0][shade - 1];
+}
+
+// 64-bit arithmetic: a pen far off the surface must not overflow.
+bool FullyVisible(const Pen& pen, int32_t w, int32_t h) {
+    const int64_t x = pen.x, y = pen.y;
+    return y >= clipRect.top && x >= clipRect.left && y + h <= clipRect.bottom && x + w <= clipRect.right;
+}
+
+CellClip ClipCell(const Pen& pen, int32_t w, int32_t h) {
+    const int64_t x = pen.x, y = pen.y;
+    auto clamp = [](int64_t v, int32_t lo, int32_t hi) {
+        return static_cast<int32_t>(v < lo ? lo : (v > hi ? hi : v));
+    };
+    // Each bound is clamped to the cell, so an empty result compares empty.
+    return CellClip{clamp(clipRect.left - x, 0, w), clamp(clipRect.right - x, 0, w), clamp(clipRect.top - y, 0, h),
+                    clamp(clipRect.bottom - y, 0, h)};
+}
+
+void DrawRawClipped(const SurfaceInfo& surface, const Pen& pen, const uint16_t* frame, int32_t w, int32_t h,
+                    RowOp op) {
+    const CellClip clip = ClipCell(pen, w, h);
+    if (clip.Empty()) return;
+    const uint16_t* src = frame + static_cast<std::ptrdiff_t>(clip.row0) * w + clip.col0;
+    uint16_t* dst =
+        surface.pixels + static_cast<std::ptrdiff_t>(pen.y + clip.row0) * surface.pitch + (pen.x + clip.col0);
+    const int32_t n = clip.col1 - clip.col0;
+    for (int32_t r = clip.row0; r < clip.row1; ++r, src += w, dst += surface.pitch) op(dst, src, n);
+}
+
+void Animation::Draw(const SurfaceInfo& surface, const Pen& pen, int32_t frame) {
+    currentFrame = frame;
+    if (frame < 0 || frame >= frameCount || frame >= kMaxFrames || frames[frame] == nullptr) return;
+    const uint16_t* src = frames[frame];
+    if (compressed != 0) {
+        if (FullyVisible(pen, width, height)) {
+            DrawLleFull(surface, pen, src, width, height);
+        } else {
+            const CellClip clip = ClipCell(pen, width, height);
+            if (!clip.Empty()) DrawLleClipped(surface, pen, src, width, clip);
+        }
+        return;
+    }
+    if (FullyVisible(pen, width, height)) {
+        uint16_t* dst = surface.pixels + static_cast<std::ptrdiff_t>(pen.y) * surface.pitch + pen.x;
+        const size_t bytes = static_cast<size_t>(width) * sizeof(uint16_t);
+        for (int32_t r = 0; r < height; ++r, src += width, dst += surface.pitch) std::memcpy(dst, src, bytes);
+        return;
+    }
+    DrawRawClipped(surface, pen, src, width, height, CopyRow);
+}
+
+void Animation::DrawDimmed(const SurfaceInfo& surface, const Pen& pen, int32_t frame, int32_t shade) {
+    currentFrame = frame;
+    if (frame < 0 || frame >= frameCount || frame >= kMaxFrames || frames[frame] == nullptr) return;
+    // Dimming reads the frame as raw pixels; an LLE frame is shorter than that.
+    if (compressed != 0) return;
+    const RowOp op = SelectRowOp(colorType, shade);
+    const uint16_t* src = frames[frame];
+    if (FullyVisible(pen, width, height)) {
+        uint16_t* dst = surface.pixels + static_cast<std::ptrdiff_t>(pen.y) * surface.pitch + pen.x;
+        for (int32_t r = 0; r < height; ++r, src += width, dst += surface.pitch) op(dst, src, width);
+        return;
+    }
+    DrawRawClipped(surface, pen, src, width, height, op);
+}

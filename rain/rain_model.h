@@ -1,0 +1,149 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+#include "rain/random_source.h"
+
+// Glyph image indices of the glyph set.
+constexpr int kBrightGlyphs = 27;              // 0 ... 26
+constexpr int kFirstNormalGlyph = 27;          // 27 ... 53, same characters as 0 ... 26
+constexpr int kBlankGlyph = 54;                // drawn where no stream covers the cell
+constexpr int kRequiredGlyphFrames = 55;
+
+// drawState values: a stream fades over its last three cells (half, quarter, eighth).
+enum : uint8_t { kUncovered = 0, kEighth = 1, kQuarter = 2, kHalf = 3, kBody = 4 };
+
+struct Cell {
+    uint8_t glyph;      // 0 ... 53
+    uint8_t threshold;  // 0 ... 79: replaced once age exceeds it
+    uint8_t age;        // frames since the last replacement, wraps at 256
+    uint8_t drawState;  // 0 uncovered, 1 ... 3 fading tail, 4 body
+};
+static_assert(sizeof(Cell) == 4, "a cell is four bytes");
+
+// head and column are wider than a byte: a 1-pixel glyph at 1280x1024 gives
+// 1281 columns and 1026 rows, so head reaches rows + 44 = 1070.
+struct Stream {
+    uint16_t column;   // 0 ... columns - 1
+    int16_t head;      // row of the leading cell, -5 ... rows + 44
+    uint8_t length;    // 10 ... 44
+    uint8_t halfStep;  // the head moves on every second frame
+};
+
+// The falling-glyph effect without any platform: a grid of cells and a table of
+// streams. The render thread runs StepStreams then SweepCells once per frame.
+class RainModel {
+public:
+    static constexpr int kMaxStreams = 400;
+    // Largest grid the fields can address: column is 16 bits, head is signed 16 bits.
+    static constexpr int kMaxColumns = 65536;
+    static constexpr int kMaxRows = 32767 - 44;
+
+    // Allocates a zeroed grid; false (and no grid) for sizes the fields cannot hold
+    // or when memory runs out.
+    bool Allocate(int columns, int rows);
+    void Release();
+
+    // Fills every cell and the first streamCount streams (at most kMaxStreams).
+    void Seed(unsigned streamCount, RandomSource& random);
+
+    // One frame's stream step. stop() is tested before each stream and each marked cell.
+    template <class Stop>
+    void StepStreams(RandomSource& random, Stop&& stop);
+
+    // One frame's cell sweep, bottom row first, each row left to right. For every cell
+    // draw.Cell(row, column, glyph, shade) is called, and draw.EndRow(row) after each
+    // row. stop() is tested before each row and each cell.
+    template <class Draw, class Stop>
+    void SweepCells(RandomSource& random, int highlightPercent, Draw& draw, Stop&& stop);
+
+    int Columns() const { return columns_; }
+    int Rows() const { return rows_; }
+    unsigned StreamCount() const { return streamCount_; }
+    Cell* Cells() { return cells_.get(); }
+    const Cell* Cells() const { return cells_.get(); }
+    Cell& At(int column, int row) { return cells_[column + row * columns_]; }
+    Stream* Streams() { return streams_; }
+    const Stream* Streams() const { return streams_; }
+
+private:
+    void ReseedStream(Stream& s, RandomSource& random) const {
+        s.head = static_cast<int16_t>(-(random.Next() % 5) - 1);
+        s.length = static_cast<uint8_t>(random.Next() % 35 + 10);
+        s.column = static_cast<uint16_t>(random.Next() % columns_);
+    }
+
+    int columns_ = 0;
+    int rows_ = 0;
+    unsigned streamCount_ = 0;
+    Stream streams_[kMaxStreams] = {};
+    std::unique_ptr<Cell[]> cells_;
+};
+
+template <class Stop>
+void RainModel::StepStreams(RandomSource& random, Stop&& stop) {
+    for (unsigned s = 0; s < streamCount_; ++s) {
+        if (stop()) return;
+        Stream& st = streams_[s];
+        if (st.halfStep != 0) {
+            st.halfStep = 0;
+            ++st.head;
+        } else {
+            st.halfStep = 1;
+        }
+        const int head = st.head;
+        const int length = st.length;
+        if (head - length >= rows_) {
+            ReseedStream(st, random);
+            continue;
+        }
+        Cell* column = cells_.get() + st.column;
+        for (int j = 0; head - j >= 0 && j < length; ++j) {
+            if (stop()) return;
+            const int row = head - j;
+            if (row >= rows_) continue;
+            uint8_t mark = kBody;
+            if (j >= length - 3) mark = static_cast<uint8_t>(length - j);  // 3, 2, 1
+            column[row * columns_].drawState = mark;
+        }
+    }
+}
+
+template <class Draw, class Stop>
+void RainModel::SweepCells(RandomSource& random, int highlightPercent, Draw& draw, Stop&& stop) {
+    const int twoThirds = rows_ * 2 / 3;
+    for (int i = rows_ - 1; i >= 0; --i) {
+        if (stop()) return;
+        Cell* row = cells_.get() + static_cast<size_t>(i) * columns_;
+        for (int c = 0; c < columns_; ++c) {
+            if (stop()) return;
+            Cell& cell = row[c];
+            switch (cell.drawState) {
+                case kBody: draw.Cell(i, c, cell.glyph, 0); break;
+                case kHalf: draw.Cell(i, c, cell.glyph, 1); break;
+                case kQuarter: draw.Cell(i, c, cell.glyph, 2); break;
+                case kEighth: draw.Cell(i, c, cell.glyph, 3); break;
+                default: draw.Cell(i, c, kBlankGlyph, 0); break;
+            }
+            // The highlight moves down one row per frame because rows are swept
+            // bottom-up: the cell below has already been drawn this frame.
+            if (i < rows_ - 1 && cell.glyph < kBrightGlyphs) {
+                cell.glyph += kFirstNormalGlyph;
+                Cell& below = row[c + columns_];
+                if (below.glyph >= kFirstNormalGlyph) below.glyph -= kFirstNormalGlyph;
+            }
+            ++cell.age;
+            if (cell.age > cell.threshold) {
+                const int r1 = random.Next();
+                const bool bright = r1 % 100 < highlightPercent && i < twoThirds;
+                const int r2 = random.Next();
+                cell.glyph = static_cast<uint8_t>(r2 % kBrightGlyphs + (bright ? 0 : kFirstNormalGlyph));
+                cell.age = 0;
+                cell.threshold = static_cast<uint8_t>(random.Next() % 80);
+            }
+            cell.drawState = kUncovered;
+        }
+        draw.EndRow(i);
+    }
+}
