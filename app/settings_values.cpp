@@ -1,0 +1,46 @@
+#include "app/settings_values.h"
+
+#include <cstring>
+
+namespace {
+const char* const kResolutionTexts[] = {"800x600", "1024x768", "1280x1024"};
+}
+
+int32_t ResolutionIndexFromText(const char* text, int32_t current) {
+    if (!text) return current;
+    for (int32_t i = 0; i < 3; ++i)
+        if (std::strcmp(text, kResolutionTexts[i]) == 0) current = i + 1;
+    return current;
+}
+
+ScreenSize ScreenSizeForIndex(int32_t index) {
+    switch (index) {
+        case 2:
+            return {1024, 768};
+        case 3:
+            return {1280, 1024};
+        default:
+            return {800, 600};
+    }
+}
+
+const char* ResolutionTextForIndex(int32_t index) {
+    return index == 2 || index == 3 ? kResolutionTexts[index - 1] : kResolutionTexts[0];
+}
+
+int RadioForIndex(int32_t index) {
+    switch (index) {
+        case 2:
+            return kIdRadio1024x768;
+        case 3:
+            return kIdRadio1280x1024;
+        default:
+            return kIdRadio800x600;
+    }
+}
+
+int32_t IndexFromRadios(bool checked1001, bool checked1002) {
+    if (checked1002) return 3;
+    if (checked1001) return 2;
+    return 1;
+}
