@@ -1,0 +1,118 @@
+#include "app/settings.h"
+
+#include <windows.h>
+
+#include <cstring>
+
+#include "app/saver_state.h"
+#include "app/settings_values.h"
+
+namespace {
+
+void ShowSettingsError(HWND owner, const char* text) { MessageBoxA(owner, text, kSettingsCaption, MB_ICONERROR); }
+
+bool Fail(HWND owner, const char* text, bool closeKey) {
+    if (closeKey && saverState.settingsKey) {
+        RegCloseKey(saverState.settingsKey);
+        saverState.settingsKey = nullptr;
+    }
+    ShowSettingsError(owner, text);
+    return false;
+}
+
+bool WriteText(const char* name, const char* text) {
+    return RegSetValueExA(saverState.settingsKey, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                          static_cast<DWORD>(std::strlen(text))) == ERROR_SUCCESS;
+}
+
+bool WriteNumber(const char* name, uint32_t value) {
+    const DWORD data = value;
+    return RegSetValueExA(saverState.settingsKey, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&data),
+                          sizeof data) == ERROR_SUCCESS;
+}
+
+// Reads into a scratch copy so that a failed read cannot leave part of a value behind.
+bool ReadNumber(const char* name, uint32_t& value) {
+    uint32_t data = value;
+    saverState.valueSize = sizeof data;
+    DWORD size = saverState.valueSize;
+    if (RegQueryValueExA(saverState.settingsKey, name, nullptr, nullptr, reinterpret_cast<BYTE*>(&data), &size) !=
+        ERROR_SUCCESS)
+        return false;
+    value = data;
+    return true;
+}
+
+bool ReadResolution() {
+    char text[SaverState::kResolutionTextSize + 1] = {};
+    saverState.valueSize = SaverState::kResolutionTextSize;
+    DWORD size = saverState.valueSize;
+    if (RegQueryValueExA(saverState.settingsKey, "Resolution", nullptr, nullptr, reinterpret_cast<BYTE*>(text),
+                         &size) != ERROR_SUCCESS)
+        return false;
+    // Stored texts carry no terminating zero; a 20-byte one loses its last character.
+    text[SaverState::kResolutionTextSize - 1] = '\0';
+    std::memcpy(saverState.resolutionText, text, SaverState::kResolutionTextSize);
+    return true;
+}
+
+}  // namespace
+
+bool LoadSettings(HWND__* owner) {
+    HKEY key = nullptr;
+    DWORD disposition = 0;
+    if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE,
+                        KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS)
+        return Fail(owner, "[WinMain] Unable to open/create software registry key", false);
+    saverState.settingsKey = key;
+    saverState.keyDisposition = disposition;
+
+    if (disposition == REG_CREATED_NEW_KEY) {
+        std::strcpy(saverState.resolutionText, "1024x768");
+        if (!WriteText("Resolution", saverState.resolutionText))
+            return Fail(owner,
+                        "[WinMain] Unable to set resolution value in "
+                        "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
+                        true);
+        if (!WriteNumber("Density", saverState.density))
+            return Fail(owner,
+                        "[WinMain] Unable to set density value in "
+                        "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
+                        true);
+        if (!WriteNumber("HighlightDensity", static_cast<uint32_t>(saverState.highlightDensity)))
+            return Fail(owner,
+                        "[WinMain] Unable to set highlight density value in "
+                        "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
+                        true);
+    }
+
+    // A value that cannot be read is repaired by writing the current one back.
+    if (!ReadResolution() && !WriteText("Resolution", saverState.resolutionText))
+        return Fail(owner,
+                    "[WinMain] Unable to get resolution value from "
+                    "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
+                    true);
+    if (!ReadNumber("Density", saverState.density) && !WriteNumber("Density", saverState.density))
+        return Fail(owner,
+                    "[WinMain] Unable to get density value from "
+                    "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
+                    true);
+    uint32_t highlight = static_cast<uint32_t>(saverState.highlightDensity);
+    if (ReadNumber("HighlightDensity", highlight)) {
+        saverState.highlightDensity = static_cast<int32_t>(highlight);
+    } else if (!WriteNumber("HighlightDensity", highlight)) {
+        return Fail(owner,
+                    "Unable to get highlight density value from "
+                    "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
+                    true);
+    }
+
+    RegCloseKey(saverState.settingsKey);
+    saverState.settingsKey = nullptr;
+
+    saverState.resolutionIndex = ResolutionIndexFromText(saverState.resolutionText, saverState.resolutionIndex);
+    const ScreenSize size = ScreenSizeForIndex(saverState.resolutionIndex);
+    saverState.screenWidth = size.width;
+    saverState.screenHeight = size.height;
+    return true;
+}
