@@ -29,9 +29,9 @@ struct SaverState {
     uint32_t valueSize = kResolutionTextSize;  // size argument of the registry reads
     int32_t screenWidth = 800;
     int32_t screenHeight = 600;
-    int32_t resolutionIndex = 2;  // 1 = 800x600, 2 = 1024x768, 3 = 1280x1024
-    uint32_t density = 300;       // falling streams, 0 ... 400
-    int32_t highlightDensity = 8; // percent of new glyphs drawn highlighted
+    int32_t resolutionIndex = 2;   // 1 = 800x600, 2 = 1024x768, 3 = 1280x1024
+    uint32_t density = 300;        // falling streams, 0 ... 400
+    int32_t highlightDensity = 8;  // percent of new glyphs drawn highlighted
     std::atomic<int32_t> running{1};
     uint8_t resumeLogged = 1;
     char resolutionText[kResolutionTextSize] = {};

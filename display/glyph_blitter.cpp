@@ -25,6 +25,53 @@ constexpr RowOp kDimOps[2][3] = {
     {DimRowT<0xF7DE, 1>, DimRowT<0xE79C, 2>, DimRowT<0xC718, 3>},  // 5-6-5
 };
 
+// A whole fully visible cell, dimmed: one call per cell instead of one per row.
+using CellOp = void (*)(uint16_t* dst, const uint16_t* src, int32_t w, int32_t h, int32_t pitch);
+
+template <uint16_t kMask, int kShift>
+void DimCellT(uint16_t* dst, const uint16_t* src, int32_t w, int32_t h, int32_t pitch) {
+    for (int32_t r = 0; r < h; ++r, src += w, dst += pitch)
+        for (int32_t i = 0; i < w; ++i) dst[i] = static_cast<uint16_t>((src[i] & kMask) >> kShift);
+}
+
+constexpr CellOp kDimCellOps[2][3] = {
+    {DimCellT<0x7BDE, 1>, DimCellT<0x739C, 2>, DimCellT<0x6318, 3>},
+    {DimCellT<0xF7DE, 1>, DimCellT<0xE79C, 2>, DimCellT<0xC718, 3>},
+};
+
+// Whole rows of a fully visible raw cell. Glyph rows are short (a few dozen bytes), where
+// a call into the library's memcpy costs more than the copy; a width known at compile
+// time lets the compiler emit a few wide moves per row.
+template <int32_t kWidth>
+void CopyCellRows(uint16_t* dst, const uint16_t* src, int32_t height, int32_t pitch) {
+    for (int32_t r = 0; r < height; ++r, src += kWidth, dst += pitch) std::memcpy(dst, src, kWidth * sizeof(uint16_t));
+}
+
+void CopyCellRowsAnyWidth(uint16_t* dst, const uint16_t* src, int32_t width, int32_t height, int32_t pitch) {
+    switch (width) {
+        case 8:
+            return CopyCellRows<8>(dst, src, height, pitch);
+        case 10:
+            return CopyCellRows<10>(dst, src, height, pitch);
+        case 12:
+            return CopyCellRows<12>(dst, src, height, pitch);
+        case 14:
+            return CopyCellRows<14>(dst, src, height, pitch);
+        case 16:
+            return CopyCellRows<16>(dst, src, height, pitch);
+        case 18:
+            return CopyCellRows<18>(dst, src, height, pitch);
+        case 20:
+            return CopyCellRows<20>(dst, src, height, pitch);
+        case 24:
+            return CopyCellRows<24>(dst, src, height, pitch);
+        default:
+            break;
+    }
+    const size_t bytes = static_cast<size_t>(width) * sizeof(uint16_t);
+    for (int32_t r = 0; r < height; ++r, src += width, dst += pitch) std::memcpy(dst, src, bytes);
+}
+
 inline int32_t Max(int32_t a, int32_t b) { return a > b ? a : b; }
 inline int32_t Min(int32_t a, int32_t b) { return a < b ? a : b; }
 
@@ -33,7 +80,7 @@ const uint16_t* SkipLleRow(const uint16_t* src, int32_t w) {
     const uint16_t count = *src++;
     if (count == 1) return src + w;
     for (int k = 1; k < count; ++k) {
-        src += 1;                 // skip S
+        src += 1;  // skip S
         const uint16_t n = *src++;
         src += n;
     }
@@ -62,11 +109,11 @@ void DrawLleFull(const SurfaceInfo& surface, const Pen& pen, const uint16_t* src
 
 // Writes only cell columns [clip.col0, clip.col1): a run straddling either edge is cut
 // there, and the runs after it still land at their own positions.
-void DrawLleClipped(const SurfaceInfo& surface, const Pen& pen, const uint16_t* src, int32_t w,
-                    const CellClip& clip) {
+void DrawLleClipped(const SurfaceInfo& surface, const Pen& pen, const uint16_t* src, int32_t w, const CellClip& clip) {
     for (int32_t r = 0; r < clip.row0; ++r) src = SkipLleRow(src, w);
     // Points at the first visible column, so no pointer is formed outside the surface.
-    uint16_t* row = surface.pixels + static_cast<std::ptrdiff_t>(pen.y + clip.row0) * surface.pitch + (pen.x + clip.col0);
+    uint16_t* row =
+        surface.pixels + static_cast<std::ptrdiff_t>(pen.y + clip.row0) * surface.pitch + (pen.x + clip.col0);
     for (int32_t r = clip.row0; r < clip.row1; ++r, row += surface.pitch) {
         const uint16_t count = *src++;
         if (count == 1) {
@@ -114,8 +161,7 @@ CellClip ClipCell(const Pen& pen, int32_t w, int32_t h) {
                     clamp(clipRect.bottom - y, 0, h)};
 }
 
-void DrawRawClipped(const SurfaceInfo& surface, const Pen& pen, const uint16_t* frame, int32_t w, int32_t h,
-                    RowOp op) {
+void DrawRawClipped(const SurfaceInfo& surface, const Pen& pen, const uint16_t* frame, int32_t w, int32_t h, RowOp op) {
     const CellClip clip = ClipCell(pen, w, h);
     if (clip.Empty()) return;
     const uint16_t* src = frame + static_cast<std::ptrdiff_t>(clip.row0) * w + clip.col0;
@@ -139,9 +185,8 @@ void Animation::Draw(const SurfaceInfo& surface, const Pen& pen, int32_t frame) 
         return;
     }
     if (FullyVisible(pen, width, height)) {
-        uint16_t* dst = surface.pixels + static_cast<std::ptrdiff_t>(pen.y) * surface.pitch + pen.x;
-        const size_t bytes = static_cast<size_t>(width) * sizeof(uint16_t);
-        for (int32_t r = 0; r < height; ++r, src += width, dst += surface.pitch) std::memcpy(dst, src, bytes);
+        CopyCellRowsAnyWidth(surface.pixels + static_cast<std::ptrdiff_t>(pen.y) * surface.pitch + pen.x, src, width,
+                             height, surface.pitch);
         return;
     }
     DrawRawClipped(surface, pen, src, width, height, CopyRow);
@@ -152,12 +197,14 @@ void Animation::DrawDimmed(const SurfaceInfo& surface, const Pen& pen, int32_t f
     if (frame < 0 || frame >= frameCount || frame >= kMaxFrames || frames[frame] == nullptr) return;
     // Dimming reads the frame as raw pixels; an LLE frame is shorter than that.
     if (compressed != 0) return;
-    const RowOp op = SelectRowOp(colorType, shade);
     const uint16_t* src = frames[frame];
     if (FullyVisible(pen, width, height)) {
         uint16_t* dst = surface.pixels + static_cast<std::ptrdiff_t>(pen.y) * surface.pitch + pen.x;
-        for (int32_t r = 0; r < height; ++r, src += width, dst += surface.pitch) op(dst, src, width);
+        if (shade >= 1 && shade <= 3)
+            kDimCellOps[colorType == kColor565 ? 1 : 0][shade - 1](dst, src, width, height, surface.pitch);
+        else
+            CopyCellRowsAnyWidth(dst, src, width, height, surface.pitch);
         return;
     }
-    DrawRawClipped(surface, pen, src, width, height, op);
+    DrawRawClipped(surface, pen, src, width, height, SelectRowOp(colorType, shade));
 }

@@ -38,5 +38,4 @@ CellClip ClipCell(const Pen& pen, int32_t w, int32_t h);
 bool FullyVisible(const Pen& pen, int32_t w, int32_t h);
 
 // Copies the visible part of a raw w-wide frame through a row operation.
-void DrawRawClipped(const SurfaceInfo& surface, const Pen& pen, const uint16_t* frame, int32_t w,
-                    int32_t h, RowOp op);
+void DrawRawClipped(const SurfaceInfo& surface, const Pen& pen, const uint16_t* frame, int32_t w, int32_t h, RowOp op);

@@ -6,9 +6,9 @@
 #include "rain/random_source.h"
 
 // Glyph image indices of the glyph set.
-constexpr int kBrightGlyphs = 27;              // 0 ... 26
-constexpr int kFirstNormalGlyph = 27;          // 27 ... 53, same characters as 0 ... 26
-constexpr int kBlankGlyph = 54;                // drawn where no stream covers the cell
+constexpr int kBrightGlyphs = 27;      // 0 ... 26
+constexpr int kFirstNormalGlyph = 27;  // 27 ... 53, same characters as 0 ... 26
+constexpr int kBlankGlyph = 54;        // drawn where no stream covers the cell
 constexpr int kRequiredGlyphFrames = 55;
 
 // drawState values: a stream fades over its last three cells (half, quarter, eighth).
@@ -120,11 +120,21 @@ void RainModel::SweepCells(RandomSource& random, int highlightPercent, Draw& dra
             if (stop()) return;
             Cell& cell = row[c];
             switch (cell.drawState) {
-                case kBody: draw.Cell(i, c, cell.glyph, 0); break;
-                case kHalf: draw.Cell(i, c, cell.glyph, 1); break;
-                case kQuarter: draw.Cell(i, c, cell.glyph, 2); break;
-                case kEighth: draw.Cell(i, c, cell.glyph, 3); break;
-                default: draw.Cell(i, c, kBlankGlyph, 0); break;
+                case kBody:
+                    draw.Cell(i, c, cell.glyph, 0);
+                    break;
+                case kHalf:
+                    draw.Cell(i, c, cell.glyph, 1);
+                    break;
+                case kQuarter:
+                    draw.Cell(i, c, cell.glyph, 2);
+                    break;
+                case kEighth:
+                    draw.Cell(i, c, cell.glyph, 3);
+                    break;
+                default:
+                    draw.Cell(i, c, kBlankGlyph, 0);
+                    break;
             }
             // The highlight moves down one row per frame because rows are swept
             // bottom-up: the cell below has already been drawn this frame.

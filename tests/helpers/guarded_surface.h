@@ -13,8 +13,11 @@ public:
     static constexpr int kMargin = 8;
 
     GuardedSurface(int width, int height, int extraPitch = 5, uint16_t fill = 0x1234)
-        : width_(width), height_(height), pitch_(width + extraPitch),
-          block_(static_cast<size_t>(pitch_) * (height + 2 * kMargin) + 2 * kMargin, kGuard), fill_(fill) {
+        : width_(width),
+          height_(height),
+          pitch_(width + extraPitch),
+          block_(static_cast<size_t>(pitch_) * (height + 2 * kMargin) + 2 * kMargin, kGuard),
+          fill_(fill) {
         for (int y = 0; y < height_; ++y)
             for (int x = 0; x < width_; ++x) Ref(x, y) = fill;
         info_.pixels = &Ref(0, 0);

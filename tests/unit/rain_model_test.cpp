@@ -121,13 +121,19 @@ TEST(RainModelStep, MarksBodyAndFadingTail) {
     };
     const int rows = 30;
     const std::vector<Case> cases = {
-        {"length 10 head 20", 20, 10, {{20, 4}, {19, 4}, {18, 4}, {17, 4}, {16, 4}, {15, 4}, {14, 4}, {13, 3}, {12, 2}, {11, 1}}},
+        {"length 10 head 20",
+         20,
+         10,
+         {{20, 4}, {19, 4}, {18, 4}, {17, 4}, {16, 4}, {15, 4}, {14, 4}, {13, 3}, {12, 2}, {11, 1}}},
         {"partly above the top", 3, 10, {{3, 4}, {2, 4}, {1, 4}, {0, 4}}},
         {"head on row 0", 0, 12, {{0, 4}}},
         {"above the top", -1, 10, {}},
         {"partly below the bottom", rows + 2, 10, {{29, 4}, {28, 4}, {27, 4}, {26, 4}, {25, 3}, {24, 2}, {23, 1}}},
         {"only the top cell left", rows + 8, 10, {{29, 1}}},
-        {"shortest stream", 12, 10, {{12, 4}, {11, 4}, {10, 4}, {9, 4}, {8, 4}, {7, 4}, {6, 4}, {5, 3}, {4, 2}, {3, 1}}},
+        {"shortest stream",
+         12,
+         10,
+         {{12, 4}, {11, 4}, {10, 4}, {9, 4}, {8, 4}, {7, 4}, {6, 4}, {5, 3}, {4, 2}, {3, 1}}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -180,7 +186,8 @@ TEST(RainModelStep, StreamBelowTheGridIsReseededWithThreeDraws) {
     EXPECT_EQ(r.State(), expect.State());
     EXPECT_EQ(m.At(4, rows - 1).drawState, 1);
     if (column != 4) {
-        for (int row = 0; row < rows; ++row) EXPECT_EQ(m.At(column, row).drawState, 0) << "a re-seeded stream marks nothing";
+        for (int row = 0; row < rows; ++row)
+            EXPECT_EQ(m.At(column, row).drawState, 0) << "a re-seeded stream marks nothing";
     }
 }
 
