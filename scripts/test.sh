@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# Sets up the machine, builds every preset and runs every test:
+#   native (Debug), native-asan (AddressSanitizer + UBSan), native-tsan (ThreadSanitizer),
+#   windows (mingw-w64 i686, unit and end-to-end tests under Wine), a short fuzzing run,
+#   and the format check. Exits non-zero when anything fails.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/bootstrap.sh || exit 1
+
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1}
+jobs=${JOBS:-2}
+passed=0
+failed=0
+problems=()
+
+run_preset() {
+  local preset=$1 parallel=$2
+  echo "=== $preset: configure and build"
+  if ! cmake --preset "$preset" >"build/$preset.log" 2>&1 || ! cmake --build --preset "$preset" -j"$jobs" >>"build/$preset.log" 2>&1; then
+    tail -40 "build/$preset.log"
+    problems+=("$preset: build failed")
+    failed=$((failed + 1))
+    return
+  fi
+  echo "=== $preset: test"
+  local out
+  out=$(ctest --preset "$preset" -j"$parallel" 2>&1)
+  local rc=$?
+  echo "$out" | grep -vE '^\s+(Start|[0-9]+/[0-9]+ Test) .*Passed' | tail -40
+  local line total nfail
+  line=$(echo "$out" | grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' | tail -1)
+  total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
+  nfail=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed.*/\1/')
+  if [ -z "$line" ]; then
+    problems+=("$preset: no test result")
+    failed=$((failed + 1))
+    return
+  fi
+  passed=$((passed + total - nfail))
+  failed=$((failed + nfail))
+  [ $rc -eq 0 ] || problems+=("$preset: $nfail of $total failed")
+}
+
+mkdir -p build
+run_preset native "$jobs"
+run_preset native-asan "$jobs"
+run_preset native-tsan "$jobs"
+run_preset windows 1
+
+if [ -x scripts/fuzz.sh ]; then
+  echo "=== fuzz: short run"
+  if bash scripts/fuzz.sh "${FUZZ_SECONDS:-10}"; then passed=$((passed + 1)); else failed=$((failed + 1)); problems+=("fuzz"); fi
+fi
+
+echo "=== format"
+if bash scripts/format-check.sh; then passed=$((passed + 1)); else failed=$((failed + 1)); problems+=("format"); fi
+
+for p in "${problems[@]}"; do echo "FAILED: $p"; done
+echo "all: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]
