@@ -145,8 +145,9 @@ Animation* GraphicsLoader::LoadAnimation(File& file, bool compress) {
         ErrorMsg(message, LOG_ERROR);
         return nullptr;
     }
-    const int32_t pixels = header.width * header.height;
-    if (header.width == 0 || header.height == 0 || pixels > kScratchPadCapacity) {
+    // 65535 x 65535 does not fit 32 bits: compare the area in 64.
+    const int64_t area = static_cast<int64_t>(header.width) * header.height;
+    if (area == 0 || area > kScratchPadCapacity) {
         FixedString message("[GraphicsLoader::LoadAnimation] Unsupported frame size, found ");
         message.AppendNumber(header.width);
         message.Append("x");
@@ -159,6 +160,7 @@ Animation* GraphicsLoader::LoadAnimation(File& file, bool compress) {
         return nullptr;
     }
 
+    const int32_t pixels = static_cast<int32_t>(area);
     const bool lle = compress && !header.hasMaps;
     // One read per frame: the pixel block is read whole, bottom row first.
     std::unique_ptr<Rgb[]> block(new (std::nothrow) Rgb[pixels + 1]);
