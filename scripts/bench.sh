@@ -16,14 +16,14 @@ runs = [b for b in json.load(open(sys.argv[1]))["benchmarks"] if b.get("aggregat
 memcpy = {}
 for b in runs:
     m = re.match(r"BM_Memcpy/w:(\d+)/h:(\d+)", b["run_name"])
-    if m: memcpy[(m[1], m[2])] = b["real_time"]
+    if m: memcpy[(m[1], m[2])] = b["cpu_time"]
 print(f"{'size':>10} {'layout':>6} {'density':>7} {'frame us':>9} {'memcpy us':>9} {'ratio':>6}")
 worst = 0.0
 for b in runs:
     m = re.match(r"BM_Frame/w:(\d+)/h:(\d+)/layout:(\d)/density:(\d+)", b["run_name"])
     if not m: continue
     base = memcpy[(m[1], m[2])]
-    ratio = b["real_time"] / base
+    ratio = b["cpu_time"] / base
     layout = "5-6-5" if m[3] == "1" else "5-5-5"
-    print(f"{m[1]+'x'+m[2]:>10} {layout:>6} {m[4]:>7} {b['real_time']:9.1f} {base:9.1f} {ratio:6.2f}")
+    print(f"{m[1]+'x'+m[2]:>10} {layout:>6} {m[4]:>7} {b['cpu_time']:9.1f} {base:9.1f} {ratio:6.2f}")
 PY
