@@ -231,7 +231,9 @@ uint32_t FixedString::ToUnsigned() const { return ParseUnsigned(text_, 10); }
 void FixedString::HexToDecimal() { AssignNumber(ParseUnsigned(text_, 16)); }
 
 void FixedString::DecimalToHex() {
-    std::snprintf(text_, kSize, "%lx", static_cast<unsigned long>(static_cast<uint32_t>(ToInt())));
+    const char* digits = text_ + std::strspn(text_, " \t");
+    const uint32_t value = *digits == '-' ? static_cast<uint32_t>(ToInt()) : ParseUnsigned(text_, 10);
+    std::snprintf(text_, kSize, "%lx", static_cast<unsigned long>(value));
 }
 
 bool FixedString::operator==(const char* text) const { return text != nullptr && CompareNoCase(text_, text) == 0; }

@@ -166,6 +166,9 @@ TEST(FixedStringNumbers, ConstructionAndConversion) {
     dec = "-1";
     dec.DecimalToHex();
     EXPECT_STREQ(dec.Text(), "ffffffff");
+    dec = "4294967295";
+    dec.DecimalToHex();
+    EXPECT_STREQ(dec.Text(), "ffffffff");
 
     FixedString n;
     n.AssignNumber(int32_t{5}).AppendNumber(uint32_t{6});
