@@ -5,7 +5,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh >/dev/null
 cmake --preset native-release >/dev/null
-cmake --build --preset native-release -j2 --target vorlex_bench >/dev/null
+cmake --build --preset native-release -j2 --target vorlex_bench glyph_load_bench >/dev/null
+./build/native-release/bench/glyph_load_bench 500
 out=build/native-release/bench.json
 ./build/native-release/bench/vorlex_bench --benchmark_repetitions="${REPS:-5}" \
   --benchmark_report_aggregates_only=true --benchmark_format=json --benchmark_out="$out" \
