@@ -1,0 +1,94 @@
+#pragma once
+
+#include <windows.h>
+
+#include <ddraw.h>
+
+#include <cstdint>
+
+#include "display/surface_info.h"
+
+// Where the DirectDraw object comes from. Points at the system's DirectDrawCreate;
+// tests put doubles of the DirectDraw interfaces behind it.
+using DirectDrawCreateProc = HRESULT(WINAPI*)(GUID* driver, IDirectDraw** directDraw, IUnknown* outer);
+extern DirectDrawCreateProc directDrawCreate;
+
+// Owns everything the program holds of DirectDraw: the DirectDraw object, the primary
+// surface, the back buffer (flip chain full-screen, off-screen surface windowed), the
+// clipper of the windowed mode and the off-screen surface table.
+//
+// Frames are drawn straight into the back buffer's memory: its address is learnt by a
+// lock at set-up, and learnt again after any restore, since restored memory may lie
+// elsewhere. Where memory may only be touched while locked (lockEachFrame), the back
+// buffer is locked by GetBackBuffer and unlocked by Present instead.
+class DDrawManager {
+public:
+    static constexpr int kMaxOffSurfaces = 200;
+    // How long set-up keeps retrying a lock or a presentation before it gives up.
+    static constexpr uint32_t kCaptureTimeoutMs = 2000;
+    // How long the render thread waits for a flip or a lock before skipping the frame.
+    static constexpr uint32_t kFrameWaitMs = 100;
+
+    DDrawManager();
+    ~DDrawManager();
+    DDrawManager(const DDrawManager&) = delete;
+    DDrawManager& operator=(const DDrawManager&) = delete;
+
+    // The whole set-up; false (after logging why) on any failure, leaving what was
+    // acquired for the destructor.
+    bool CreateDirectDraw(HWND window, int32_t width, int32_t height, bool fullScreen);
+    ColorType GetColorType() const { return colorType; }
+    // Makes the desktop's own surface the visible one.
+    void FlipToGDI();
+
+    // The buffer to draw into, or nothing while not ready or while its memory cannot be
+    // reached this frame (a flip that does not finish, a surface that will not lock).
+    const SurfaceInfo* GetBackBuffer();
+    // 0 when the frame was shown, 1 when the call must be repeated.
+    int32_t Present();
+
+    uint8_t notReady = 1;
+    uint8_t fullScreen = 0;
+    int32_t width = 0;
+    int32_t height = 0;
+    ColorType colorType = kColor555;
+    SurfaceInfo buffers[2];
+    SurfaceInfo offLock;
+    int32_t current = 0;
+    IDirectDraw* directDraw = nullptr;
+    IDirectDrawSurface* primary = nullptr;
+    IDirectDrawSurface* backBuffer = nullptr;
+    DDSURFACEDESC desc;
+    DDSCAPS caps;
+    int32_t offCount = 0;
+    IDirectDrawSurface* offSurfaces[kMaxOffSurfaces] = {};
+    DDSURFACEDESC offDesc;
+    int32_t offWidths[kMaxOffSurfaces] = {};
+    int32_t offHeights[kMaxOffSurfaces] = {};
+    IDirectDrawClipper* clipper = nullptr;
+    int32_t desktopWidth = 0;
+    int32_t desktopHeight = 0;
+    int32_t desktopBits = 0;
+    uint8_t displayModeSet = 0;
+
+    HWND window = nullptr;
+    // Lock the back buffer for every frame instead of drawing through recorded addresses.
+    bool lockEachFrame = false;
+    // buffers[i] may no longer describe the surface's memory (after a loss or restore).
+    bool stale[2] = {true, true};
+    // GetBackBuffer left the back buffer locked (lockEachFrame); Present unlocks it.
+    bool locked = false;
+    uint32_t captureTimeoutMs = kCaptureTimeoutMs;
+    uint32_t frameWaitMs = kFrameWaitMs;
+
+private:
+    bool CaptureBuffers();
+    bool PresentUntilShown();
+    HRESULT LockBackBuffer(uint32_t timeoutMs, bool restoreLost);
+    void RecordLocked();
+    void UnlockBackBuffer();
+    bool WaitForFlip();
+    void RestoreLost();
+    int32_t PresentFullScreen();
+    int32_t PresentWindowed();
+};
