@@ -19,10 +19,11 @@ void FillControls(HWND dialog) {
     SetDlgItemInt(dialog, kIdHighlightEdit, static_cast<UINT>(saverState.highlightDensity), FALSE);
 }
 
+// Read as text: the system's own conversion takes "-5" for a large unsigned number.
 uint32_t ReadNumberBox(HWND dialog, int id) {
-    BOOL translated = FALSE;
-    const UINT value = GetDlgItemInt(dialog, id, &translated, FALSE);
-    return DialogNumber(value, translated != FALSE);
+    char text[64] = {};
+    GetDlgItemTextA(dialog, id, text, sizeof text);
+    return ParseDialogNumber(text);
 }
 
 void StoreValues(HWND dialog) {

@@ -44,3 +44,18 @@ int32_t IndexFromRadios(bool checked1001, bool checked1002) {
     if (checked1001) return 2;
     return 1;
 }
+
+uint32_t ParseDialogNumber(const char* text) {
+    if (!text) return 0;
+    const char* p = text;
+    while (*p == ' ') ++p;
+    if (*p < '0' || *p > '9') return 0;
+    uint64_t value = 0;
+    for (; *p >= '0' && *p <= '9'; ++p) {
+        value = value * 10 + static_cast<uint64_t>(*p - '0');
+        if (value > 0xFFFFFFFFu) value = 0xFFFFFFFFu + uint64_t{1};  // stays above the limit
+    }
+    while (*p == ' ') ++p;
+    if (*p != '\0') return 0;
+    return value > 0xFFFFFFFFu ? 0xFFFFFFFFu : static_cast<uint32_t>(value);
+}

@@ -36,5 +36,7 @@ inline uint32_t ClampDensity(uint32_t value) { return value > kMaxDensity ? kMax
 inline uint32_t ClampHighlightDensity(uint32_t value) {
     return value > kMaxHighlightDensity ? kMaxHighlightDensity : value;
 }
-// A dialog box's number: 0 when the text was not an unsigned number.
-inline uint32_t DialogNumber(uint32_t value, bool translated) { return translated ? value : 0; }
+// The number in a dialog's edit box: unsigned decimal digits, blanks around them allowed.
+// Anything else, a sign included, counts as 0; numbers past 32 bits saturate so they
+// clamp like any other large number.
+uint32_t ParseDialogNumber(const char* text);

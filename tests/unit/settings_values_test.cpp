@@ -48,17 +48,42 @@ TEST(IndexFromRadios, PrefersTheLargestCheckedSize) {
     EXPECT_EQ(IndexFromRadios(true, true), 3);
 }
 
-TEST(DialogNumbers, AreClampedAndNonNumbersCountAsZero) {
-    EXPECT_EQ(ClampDensity(DialogNumber(1000, true)), 400u);
-    EXPECT_EQ(ClampDensity(DialogNumber(400, true)), 400u);
-    EXPECT_EQ(ClampDensity(DialogNumber(401, true)), 400u);
-    EXPECT_EQ(ClampDensity(DialogNumber(0, true)), 0u);
-    EXPECT_EQ(ClampDensity(DialogNumber(4294967295u, true)), 400u);
-    EXPECT_EQ(ClampDensity(DialogNumber(77, false)), 0u);  // "abc", "-5": not an unsigned number
-    EXPECT_EQ(ClampHighlightDensity(DialogNumber(250, true)), 100u);
-    EXPECT_EQ(ClampHighlightDensity(DialogNumber(100, true)), 100u);
-    EXPECT_EQ(ClampHighlightDensity(DialogNumber(99, true)), 99u);
-    EXPECT_EQ(ClampHighlightDensity(DialogNumber(5, false)), 0u);
+struct NumberCase {
+    const char* text;
+    uint32_t value;
+    uint32_t density;    // clamped to 400
+    uint32_t highlight;  // clamped to 100
+};
+
+TEST(DialogNumbers, AreReadAsUnsignedDecimalAndClamped) {
+    const NumberCase cases[] = {
+        {"1000", 1000, 400, 100},
+        {"400", 400, 400, 100},
+        {"401", 401, 400, 100},
+        {"250", 250, 250, 100},
+        {"100", 100, 100, 100},
+        {"99", 99, 99, 99},
+        {"0", 0, 0, 0},
+        {"007", 7, 7, 7},
+        {" 42 ", 42, 42, 42},
+        {"4294967295", 4294967295u, 400, 100},
+        {"99999999999999999999", 4294967295u, 400, 100},  // saturates instead of wrapping to a small number
+        {"", 0, 0, 0},
+        {"   ", 0, 0, 0},
+        {"abc", 0, 0, 0},
+        {"-5", 0, 0, 0},
+        {"+5", 0, 0, 0},
+        {"12abc", 0, 0, 0},
+        {"1 2", 0, 0, 0},
+        {"0x10", 0, 0, 0},
+        {nullptr, 0, 0, 0},
+    };
+    for (const auto& c : cases) {
+        const uint32_t value = ParseDialogNumber(c.text);
+        EXPECT_EQ(value, c.value) << (c.text ? c.text : "(null)");
+        EXPECT_EQ(ClampDensity(value), c.density) << (c.text ? c.text : "(null)");
+        EXPECT_EQ(ClampHighlightDensity(value), c.highlight) << (c.text ? c.text : "(null)");
+    }
 }
 
 }  // namespace

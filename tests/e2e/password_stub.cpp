@@ -1,0 +1,44 @@
+// Stand-in for the system's PASSWORD.CPL: answers VerifyScreenSavePwd from a script
+// file beside it and records every call, so a test can tell whether it was asked.
+//   answers.txt: one character per call, '1' accept, '0' refuse (accept when used up)
+//   calls.txt:   one line per call with the answer given
+#include <windows.h>
+
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+HMODULE self = nullptr;
+int calls = 0;
+
+void BesideMe(char* path, const char* name) {
+    GetModuleFileNameA(self, path, MAX_PATH);
+    char* slash = std::strrchr(path, '\\');
+    std::strcpy(slash ? slash + 1 : path, name);
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) self = instance;
+    return TRUE;
+}
+
+extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND) {
+    char path[MAX_PATH];
+    BesideMe(path, "answers.txt");
+    char answers[64] = {};
+    if (FILE* f = std::fopen(path, "rb")) {
+        std::fread(answers, 1, sizeof answers - 1, f);
+        std::fclose(f);
+    }
+    const BOOL accept = calls < static_cast<int>(std::strlen(answers)) ? answers[calls] == '1' : TRUE;
+    ++calls;
+    BesideMe(path, "calls.txt");
+    if (FILE* f = std::fopen(path, "ab")) {
+        std::fprintf(f, "%lu %s\n", GetTickCount(), accept ? "accept" : "refuse");
+        std::fclose(f);
+    }
+    return accept;
+}
