@@ -1,0 +1,94 @@
+#!/usr/bin/env bash
+# Builds the Windows module and runs the saver full-screen (/s) under Wine.
+#
+# With a display ($DISPLAY set) the saver runs inside a Wine virtual desktop window;
+# press a key, click or move the mouse in it to end the saver. Without a display it
+# runs on a virtual X server, saves a few screenshots and is then ended.
+#
+# Environment:
+#   VORLEX_RESOLUTION  800x600, 1024x768 or 1280x1024: stored as the setting first
+#   VORLEX_DENSITY, VORLEX_HIGHLIGHT  the two numbers, likewise
+#   VORLEX_DESKTOP     size of the virtual desktop (default 1280x1024)
+#   VORLEX_SHOTS       where the screenshots go (default build/windows/shots)
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build/windows
+desktop=${VORLEX_DESKTOP:-1280x1024}
+shots=${VORLEX_SHOTS:-$build/shots}
+
+cd "$root"
+[ -f "$build/CMakeCache.txt" ] || cmake --preset windows
+cmake --build --preset windows -j2 --target vorlex_scr glyph_set
+
+# A prefix of its own, so the tests' prefixes are left alone.
+export WINEPREFIX=$build/run-prefix
+export WINEDEBUG=${WINEDEBUG:--all}
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+
+xvfb_pid=
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+
+if [ -z "${DISPLAY:-}" ]; then
+  headless=1
+  for n in $(seq 70 120); do
+    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] || break
+  done
+  Xvfb ":$n" -screen 0 "${desktop}x24" -nolisten tcp >/dev/null 2>&1 &
+  xvfb_pid=$!
+  export DISPLAY=:$n
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+  trap cleanup EXIT
+else
+  headless=0
+fi
+
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "run.sh: preparing the Wine prefix $WINEPREFIX (once, about 10 s)"
+  wineboot -i >/dev/null 2>&1 || true
+  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
+  wineserver -w
+fi
+
+windir=$WINEPREFIX/drive_c/windows
+cp "$build/out/vorlex.scr" "$build/out/glyph2.ani" "$windir/"
+
+key='HKLM\Software\Zelvoran\Vorlex Code Emulator'
+if [ -n "${VORLEX_RESOLUTION:-}" ]; then
+  wine reg add "$key" /v Resolution /t REG_SZ /d "$VORLEX_RESOLUTION" /f >/dev/null 2>&1
+fi
+if [ -n "${VORLEX_DENSITY:-}" ]; then
+  wine reg add "$key" /v Density /t REG_DWORD /d "$VORLEX_DENSITY" /f >/dev/null 2>&1
+fi
+if [ -n "${VORLEX_HIGHLIGHT:-}" ]; then
+  wine reg add "$key" /v HighlightDensity /t REG_DWORD /d "$VORLEX_HIGHLIGHT" /f >/dev/null 2>&1
+fi
+
+# Full-screen DirectDraw switches the display mode only inside a virtual desktop.
+run_saver() { wine explorer "/desktop=Vorlex,$desktop" 'C:\windows\vorlex.scr' /s; }
+
+if [ "$headless" = 0 ]; then
+  echo "run.sh: the saver runs in the Wine desktop window; a key, a click or a mouse move ends it"
+  run_saver
+  echo "run.sh: log in $windir/vorlexcode_fs.log"
+  exit 0
+fi
+
+mkdir -p "$shots"
+run_saver &
+saver=$!
+for t in 3 5 7; do
+  sleep 2
+  [ "$t" = 3 ] && sleep 1
+  import -display "$DISPLAY" -window root "$shots/vorlex-${t}s.png"
+  echo "run.sh: screenshot $shots/vorlex-${t}s.png"
+done
+xdotool key Escape
+for _ in $(seq 100); do kill -0 "$saver" 2>/dev/null || break; sleep 0.1; done
+wait "$saver" 2>/dev/null || true
+wineserver -w
+echo "run.sh: the saver ended; its log:"
+cat "$windir/vorlexcode_fs.log"
