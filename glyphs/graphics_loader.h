@@ -5,6 +5,8 @@
 class Animation;
 class File;
 class FixedString;
+class Image;
+struct SurfaceInfo;
 
 // A 24-bit colour in the byte order of picture files: blue, green, red.
 struct Rgb {
@@ -47,6 +49,36 @@ public:
     // Returns a new[] buffer of exactly the encoded size (its word count in *words when
     // given), or null when memory runs out.
     uint16_t* CompressFrame(const uint16_t* pixels, int32_t width, int32_t height, int32_t* words = nullptr);
+
+    // Single pictures. They fail without a message (null or false), with nothing left
+    // allocated; pictures above the ScratchPad and files that end early are refused.
+    //
+    // TGA files as read here: the 18-byte header gives W (offset 12), H (14) and the
+    // depth (16); the pixels follow it uncompressed, bottom row first: 24 bits as blue,
+    // green, red, or 16 bits as 5-5-5. Other depths are refused.
+    // With withMap, the map comes from the companion file and path is rewritten to its
+    // name (see MapCompanionPath).
+    Image* LoadTga(FixedString& path, bool compress, bool withMap);
+    // Decodes a TGA file into the top-left W x H pixels of the surface, which must be
+    // at least that large.
+    bool LoadTgaToSurface(const FixedString& path, const SurfaceInfo& surface);
+    // W x H 24-bit pixels, bottom row first, from where the file stands. The file is
+    // not closed.
+    Image* ReadRawImage(File& file, int32_t width, int32_t height, bool compress);
+    bool ReadRawToSurface(File& file, int32_t width, int32_t height, const SurfaceInfo& surface);
+    // Writes the surface as a 24-bit TGA file (sizes up to 65535); true when every
+    // byte was written.
+    bool SaveTga(const FixedString& path, const SurfaceInfo& surface);
+
+    // A pixel of the display's layout widened to 24 bits so that the 24-bit readers give
+    // it back unchanged: each component is shifted up and, unless 0, its new low bits set.
+    Rgb Expand16To24(uint16_t pixel) const;
+    // 5-5-5 pixels moved into the 5-6-5 layout (the new low green bit 0, bit 15 dropped).
+    static void Widen555To565(uint16_t* pixels, int32_t count);
+    // A picture's ".map" companion: everything from the file name's last "." on is
+    // replaced by ".map" (a name without one, or starting with its only one, gets ".map"
+    // appended). False, with path unchanged, when the result would not fit a FixedString.
+    static bool MapCompanionPath(FixedString& path);
 
     uint16_t* ScratchPad = nullptr;  // kScratchPadCapacity pixels, or null when allocation failed
     int32_t scratchPadCapacity = kScratchPadCapacity;

@@ -35,6 +35,14 @@ printf '\x0f\x13\x01\x08\x08\x30\x30\x10\x10' >"$seeds/lle/near"
 head -c 400 "$build/out/glyph2.ani" | tail -c 300 >>"$seeds/lle/near"
 printf '\x27\x27\x13\x00\x00\x40\x40\xf6\xff\xff\xff\xfb\xff\xff\xff' >"$seeds/lle/far"
 
+# TGA inputs (fuzz_tga): 2 x 2 pictures at 24 and 16 bits; an odd last byte also asks
+# for the ".map" companion.
+mkdir -p "$seeds/tga"
+tga_header='\0\0\2\0\0\0\0\0\0\0\0\0\2\0\2\0'
+printf "$tga_header"'\x18\0\x1f\x1f\xff\0\xff\0\xff\0\xff\x10\x20\x30' >"$seeds/tga/rgb24"
+printf "$tga_header"'\x18\0\x1f\x1f\xff\0\xff\0\xff\0\xff\x10\x20\x30\x03' >"$seeds/tga/rgb24_map"
+printf "$tga_header"'\x10\0\x1f\x7c\xff\x7f\0\0\xe0\x03' >"$seeds/tga/rgb16"
+
 status=0
 run() {
   local target=$1 seed_dir=$2
@@ -58,4 +66,5 @@ run() {
 
 run fuzz_load_animation "$seeds/load"
 run fuzz_lle_draw "$seeds/lle" -max_len=2048
+run fuzz_tga "$seeds/tga" -max_len=4096
 exit $status
