@@ -208,11 +208,11 @@ bool DDrawManager::PresentUntilShown() {
 // Locks the whole back buffer into desc. A flip in progress or a busy surface is waited
 // for; a lost surface is restored when restoreLost is set (set-up), otherwise reported
 // so that the next Present restores it.
-HRESULT DDrawManager::LockBackBuffer(uint32_t timeoutMs, bool restoreLost) {
+HRESULT DDrawManager::LockBackBuffer(uint32_t timeoutMs, bool restoreLost, DWORD flags) {
     const DWORD start = GetTickCount();
     for (;;) {
         ZeroDesc(desc);
-        const HRESULT hr = backBuffer->Lock(nullptr, &desc, 0, nullptr);
+        const HRESULT hr = backBuffer->Lock(nullptr, &desc, flags, nullptr);
         if (hr == DD_OK) {
             locked = true;
             return hr;
@@ -268,7 +268,9 @@ const SurfaceInfo* DDrawManager::GetBackBuffer() {
         return nullptr;
     }
     if (lockEachFrame || stale[current]) {
-        if (LockBackBuffer(frameWaitMs, false) != DD_OK) return nullptr;
+        // A lock held for a whole frame must not take the system-wide lock with it: a
+        // frame abandoned on a pause keeps it until the next one.
+        if (LockBackBuffer(frameWaitMs, false, lockEachFrame ? DDLOCK_NOSYSLOCK : 0) != DD_OK) return nullptr;
         RecordLocked();
         if (!lockEachFrame) UnlockBackBuffer();
     }

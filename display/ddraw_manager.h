@@ -84,7 +84,7 @@ public:
 private:
     bool CaptureBuffers();
     bool PresentUntilShown();
-    HRESULT LockBackBuffer(uint32_t timeoutMs, bool restoreLost);
+    HRESULT LockBackBuffer(uint32_t timeoutMs, bool restoreLost, DWORD flags = 0);
     void RecordLocked();
     void UnlockBackBuffer();
     bool WaitForFlip();

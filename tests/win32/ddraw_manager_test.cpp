@@ -477,6 +477,7 @@ TEST_F(FakeDDraw, LockEachFrameTouchesMemoryOnlyWhileLocked) {
         for (int frame = 0; frame < 4; ++frame) {
             ASSERT_TRUE(DrawFrame());
             EXPECT_TRUE(dd.back->isLocked);
+            EXPECT_EQ(dd.trace.calls.back(), "back.Lock(whole, 0x800)") << "without the system-wide lock";
             ASSERT_EQ(PresentCalls(), 1);
             EXPECT_FALSE(dd.back->isLocked);
         }
