@@ -1,0 +1,132 @@
+#!/usr/bin/env bash
+# Measures the running saver (/s, 1024x768, Density 300, HighlightDensity 8) under Wine:
+# processor time of the saver's process over a fixed interval, and frames per second;
+# then the same for a baseline with the same display set-up, render loop, pacing and
+# presentation but an effect that draws nothing (tests/e2e/empty_effect.cpp).
+#
+# Frames are counted from Wine's DirectDraw trace (one Flip per frame) in a second run
+# of each program, so the tracing does not load the processor measurement.
+# Runs on a virtual X server of its own, with a Wine prefix of its own.
+#
+# Environment: VORLEX_BENCH_SECONDS (default 20) measuring interval for the processor,
+#              VORLEX_BENCH_FPS_SECONDS (default 10) for the frame count.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=$root/build/windows
+cpu_seconds=${VORLEX_BENCH_SECONDS:-20}
+fps_seconds=${VORLEX_BENCH_FPS_SECONDS:-10}
+settle=3
+
+cd "$root"
+[ -f "$build/CMakeCache.txt" ] || cmake --preset windows
+cmake --build --preset windows -j2 --target vorlex_scr glyph_set vorlex_empty_effect >/dev/null
+
+export WINEPREFIX=$build/bench-prefix
+export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+work=$build/bench
+mkdir -p "$work"
+
+for n in $(seq 121 170); do
+  [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] || break
+done
+Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+xvfb_pid=$!
+export DISPLAY=:$n
+cleanup() {
+  wineserver -k 2>/dev/null || true
+  kill "$xvfb_pid" 2>/dev/null || true
+}
+trap cleanup EXIT
+for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
+
+reg() { wine reg "$@" >/dev/null 2>&1; }
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  echo "cpu-bench: preparing the Wine prefix (once)"
+  wineboot -i >/dev/null 2>&1 || true
+  reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+  # Every program in a virtual desktop, so the full-screen mode switch works and the
+  # saver is a process of its own (not a child of explorer).
+  reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
+  reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f
+  wineserver -w
+fi
+wineserver -p </dev/null >/dev/null 2>&1
+# This prefix's wineserver works in /tmp/.wine-UID/server-DEV-INODE of the prefix.
+server_dir=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
+server=
+for pid in $(pgrep wineserver || true); do
+  case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in */"$server_dir") server=$pid ;; esac
+done
+key='HKLM\Software\Zelvoran\Vorlex Code Emulator'
+reg add "$key" /v Resolution /t REG_SZ /d 1024x768 /f
+reg add "$key" /v Density /t REG_DWORD /d 300 /f
+reg add "$key" /v HighlightDensity /t REG_DWORD /d 8 /f
+bench_dir=$WINEPREFIX/drive_c/vbench
+mkdir -p "$bench_dir"
+cp "$build/out/vorlex.scr" "$build/out/glyph2.ani" "$WINEPREFIX/drive_c/windows/"
+cp "$build/out/vorlex.scr" "$build/tests/e2e/vorlex_empty_effect.exe" "$bench_dir/"
+
+clk=$(getconf CLK_TCK)
+ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
+
+# The Linux process running a Windows program, by its path inside the prefix.
+find_pid() {  # PATTERN
+  local pid
+  for _ in $(seq 200); do
+    pid=$(pgrep -n -f "$1" || true)
+    if [ -n "$pid" ]; then echo "$pid"; return; fi
+    sleep 0.05
+  done
+  echo "cpu-bench: $1 did not start" >&2
+  return 1
+}
+
+stop_program() {  # PID-OF-LAUNCH
+  xdotool key Escape
+  for _ in $(seq 100); do kill -0 "$1" 2>/dev/null || break; sleep 0.1; done
+  wait "$1" 2>/dev/null || true
+}
+
+# Prints: percent of one processor used by the program, by Xvfb, by the wineserver.
+measure_cpu() {  # PATTERN PROGRAM ARGS...
+  local pattern=$1
+  shift
+  wine "$@" >/dev/null 2>&1 &
+  local launch=$! pid p0 x0 s0 p1 x1 s1
+  pid=$(find_pid "$pattern")
+  sleep "$settle"
+  p0=$(ticks "$pid"); x0=$(ticks "$xvfb_pid"); s0=$( [ -n "$server" ] && ticks "$server" || echo 0)
+  sleep "$cpu_seconds"
+  p1=$(ticks "$pid"); x1=$(ticks "$xvfb_pid"); s1=$( [ -n "$server" ] && ticks "$server" || echo 0)
+  stop_program "$launch"
+  awk -v p=$((p1 - p0)) -v x=$((x1 - x0)) -v s=$((s1 - s0)) -v t="$cpu_seconds" -v c="$clk" \
+    'BEGIN { printf "%.1f %.1f %.1f\n", 100 * p / c / t, 100 * x / c / t, 100 * s / c / t }'
+}
+
+# Prints frames per second, counted from the Flip calls in Wine's DirectDraw trace.
+measure_fps() {  # NAME PROGRAM ARGS...
+  local trace=$work/$1.trace
+  shift
+  WINEDEBUG=+timestamp,trace+ddraw wine "$@" >/dev/null 2>"$trace" &
+  local launch=$!
+  sleep $((settle + fps_seconds + 2))
+  stop_program "$launch"
+  # Count the flips in a window of fps_seconds that starts settle seconds after the first.
+  grep -a 'ddraw_surface1_Flip iface' "$trace" | awk -F: -v s="$settle" -v n="$fps_seconds" '
+    NR == 1 { t0 = $1 + s }
+    $1 >= t0 && $1 < t0 + n { count++ }
+    END { printf "%.1f\n", count / n }'
+}
+
+echo "cpu-bench: saver /s at 1024x768, Density 300, HighlightDensity 8; $cpu_seconds s of processor time"
+read -r saver_cpu saver_x saver_srv < <(measure_cpu 'vbench.vorlex\.scr' 'C:\vbench\vorlex.scr' /s)
+saver_fps=$(measure_fps saver 'C:\vbench\vorlex.scr' /s)
+echo "cpu-bench: baseline (same display, loop and presentation, empty effect)"
+read -r base_cpu base_x base_srv < <(measure_cpu 'vbench.vorlex_empty_effect' 'C:\vbench\vorlex_empty_effect.exe' 60)
+base_fps=$(measure_fps empty 'C:\vbench\vorlex_empty_effect.exe' 60)
+
+printf '\n%-22s %12s %12s %12s %8s\n' "" "process CPU" "Xvfb CPU" "wineserver" "frames/s"
+printf '%-22s %11s%% %11s%% %11s%% %8s\n' "saver (rain)" "$saver_cpu" "$saver_x" "$saver_srv" "$saver_fps"
+printf '%-22s %11s%% %11s%% %11s%% %8s\n' "baseline (no effect)" "$base_cpu" "$base_x" "$base_srv" "$base_fps"
+echo "(percent of one processor, averaged over $cpu_seconds s; frames per second over $fps_seconds s)"
