@@ -6,7 +6,9 @@
 # tests/data/bad_glyphs, tools/tests/data and the built glyph2.ani. A failing input is
 # saved as build/fuzz/findings/<target>/crash-* and the script exits with 1.
 set -euo pipefail
-
+# Braces: bash reads the whole body before running it, so editing this file while it
+# runs does not change a run in progress.
+{
 seconds=${1:-20}
 if ! [[ $seconds =~ ^[0-9]+$ ]] || [ "$seconds" -lt 1 ]; then
   echo "usage: $0 [seconds per target]" >&2
@@ -16,6 +18,13 @@ fi
 root=$(cd "$(dirname "$0")/.." && pwd)
 cd "$root"
 build=$root/build/fuzz
+mkdir -p "$build"
+# One run at a time per build tree: runs share its seeds, corpora and logs.
+exec 9>"$build/.fuzz.lock"
+if ! flock -n 9; then
+  echo "fuzz: waiting for another fuzz run in $build" >&2
+  flock 9
+fi
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2 >/dev/null
@@ -68,3 +77,4 @@ run fuzz_load_animation "$seeds/load"
 run fuzz_lle_draw "$seeds/lle" -max_len=2048
 run fuzz_tga "$seeds/tga" -max_len=4096
 exit $status
+}
