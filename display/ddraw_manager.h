@@ -28,6 +28,8 @@ public:
     static constexpr uint32_t kCaptureTimeoutMs = 2000;
     // How long the render thread waits for a flip or a lock before skipping the frame.
     static constexpr uint32_t kFrameWaitMs = 100;
+    // How long an off-screen blit or lock is retried before it is given up.
+    static constexpr uint32_t kOffWaitMs = 100;
 
     DDrawManager();
     ~DDrawManager();
@@ -46,6 +48,30 @@ public:
     const SurfaceInfo* GetBackBuffer();
     // 0 when the frame was shown, 1 when the call must be repeated.
     int32_t Present();
+
+    // Restores the primary surface (full-screen: the whole flip chain). The recorded
+    // buffer addresses are learnt again by the next GetBackBuffer. Call it from the
+    // thread that draws, or while that thread is paused.
+    bool Restore();
+
+    // Off-screen surfaces in the card's local video memory with a magenta source colour
+    // key, copied onto the back buffer by the hardware. AddOffSurface returns the new
+    // surface's index, or -1.
+    int32_t AddOffSurface(int32_t width, int32_t height);
+    bool CreateOffSurface(int32_t index, int32_t width, int32_t height);
+    // Copies the whole surface to (x, y) on the back buffer, leaving out its magenta
+    // pixels. A lost surface is restored (its pixels are then undefined). False when the
+    // index is not a surface, and (logged) when the copy still fails after offWaitMs.
+    bool BltOffSurface(int32_t x, int32_t y, int32_t index);
+    // Locks the surface and describes its memory in offLock (returned); nothing when
+    // the index is not a surface in use or it cannot be locked within offWaitMs. The
+    // surface stays locked until UnlockOffSurface.
+    const SurfaceInfo* LockOffSurface(int32_t index);
+    void UnlockOffSurface(int32_t index);
+    // True while a blit onto the back buffer is still running.
+    bool IsBltBusy();
+    // Fills the back buffer with black.
+    void ClearBackBuffer();
 
     uint8_t notReady = 1;
     uint8_t fullScreen = 0;
@@ -80,9 +106,11 @@ public:
     bool locked = false;
     uint32_t captureTimeoutMs = kCaptureTimeoutMs;
     uint32_t frameWaitMs = kFrameWaitMs;
+    uint32_t offWaitMs = kOffWaitMs;
 
 private:
     bool CaptureBuffers();
+    HRESULT LockOff(IDirectDrawSurface* surface, DWORD start);
     bool PresentUntilShown();
     HRESULT LockBackBuffer(uint32_t timeoutMs, bool restoreLost, DWORD flags = 0);
     void RecordLocked();
