@@ -24,7 +24,16 @@ pass() { echo "ok: $*"; }
 use_main() { export WINEPREFIX=$STATE/prefix DISPLAY=$DISPLAY_MAIN; }
 use_16() { export WINEPREFIX=$STATE/prefix16 DISPLAY=$DISPLAY_16; }
 windir() { echo "$WINEPREFIX/drive_c/windows"; }
-probe() { wine 'C:\vorlex_probe.exe' "$@" | tr -d '\r'; }
+# Output goes through a file, not a pipe: Wine's own daemons (explorer, services) may be
+# started by any call and would hold a pipe, and so the test, open for as long as they run.
+probe() {
+  local out rc=0
+  out=$(mktemp "$STATE/probe.XXXXXX")
+  wine 'C:\vorlex_probe.exe' "$@" >"$out" 2>/dev/null || rc=$?
+  tr -d '\r' <"$out"
+  rm -f "$out"
+  return $rc
+}
 reg_quiet() { wine reg "$@" >/dev/null 2>&1; }
 
 free_display() {
@@ -66,7 +75,7 @@ setup() {
   use_main
   if [ ! -f "$WINEPREFIX/system.reg" ]; then
     rm -rf "$STATE/prefix" "$STATE/prefix16"
-    wineboot -i >/dev/null 2>&1 || true
+    wineboot -i </dev/null >/dev/null 2>&1 || true
     reg_quiet add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
     wineserver -w
     cp -a "$STATE/prefix" "$STATE/prefix16"
@@ -447,7 +456,7 @@ case_preview() {
   out=$STATE/host.out
   rm -f "$out" "$w/vorlexcode.log"
   # Unfiltered: a pipe would hold the line back until the host ends.
-  (wine 'C:\vorlex_probe.exe' host 320 240 14 >"$out") &
+  (wine 'C:\vorlex_probe.exe' host 320 240 14 >"$out" 2>/dev/null) &
   for _ in $(seq 100); do [ -s "$out" ] && break; sleep 0.1; done
   read -r hwnd x y cw ch < <(tr -d '\r' <"$out") || fail "the preview host did not start"
   start_saver /p "$hwnd"
