@@ -53,11 +53,12 @@ ParseResult ParseRenderOptions(int argc, const char* const* argv, RenderOptions&
                 inlineValue = true;
             }
         }
-        static const char* const kLong[] = {"--glyphs", "--resolution", "--density", "--highlight", "--seed",
-                                            "--frames", "--layout",     "--output",  "--png",       "--gif"};
-        static const char* const kShort[] = {"-g", "-r", "-d", "-H", "-s", "-n", "-l", "-o", "-p", "-a"};
+        static const char* const kLong[] = {"--glyphs", "--resolution", "--density", "--highlight",
+                                            "--seed",   "--frames",     "--layout",  "--output",
+                                            "--png",    "--gif",        "--tga"};
+        static const char* const kShort[] = {"-g", "-r", "-d", "-H", "-s", "-n", "-l", "-o", "-p", "-a", "-t"};
         int which = -1;
-        for (int k = 0; k < 10; ++k) {
+        for (int k = 0; k < 11; ++k) {
             if (arg == kLong[k] || arg == kShort[k]) which = k;
         }
         if (which < 0) {
@@ -130,9 +131,13 @@ ParseResult ParseRenderOptions(int argc, const char* const* argv, RenderOptions&
             case 9:
                 options.gifPath = value;
                 break;
+            case 10:
+                options.tgaPath = value;
+                break;
         }
     }
-    if (options.frameDir.empty() && options.pngPath.empty() && options.gifPath.empty()) options.pngPath = "rain.png";
+    if (options.frameDir.empty() && options.pngPath.empty() && options.gifPath.empty() && options.tgaPath.empty())
+        options.pngPath = "rain.png";
     return ParseResult::kRun;
 }
 
@@ -153,9 +158,10 @@ const char* RenderUsage() {
            "  -p, --png FILE         write the last frame to FILE\n"
            "  -a, --gif FILE         write every frame into one animated GIF (needs\n"
            "                         ImageMagick's convert)\n"
+           "  -t, --tga FILE         write the last frame to FILE as a 24-bit TGA picture\n"
            "  -h, --help             show this text\n"
            "\n"
-           "Without -o, -p or -a the last frame goes to rain.png.\n"
+           "Without -o, -p, -a or -t the last frame goes to rain.png.\n"
            "Exit codes: 0 done, 1 out of memory, 2 bad command line, 3 unusable glyph file,\n"
            "4 a picture could not be written.\n";
 }

@@ -27,6 +27,7 @@ struct RenderOptions {
     std::string frameDir;  // every frame as frame_NNNNN.png
     std::string pngPath;   // the last frame
     std::string gifPath;   // every frame as one animated GIF
+    std::string tgaPath;   // the last frame as a 24-bit TGA picture
 };
 
 enum class ParseResult { kRun, kHelp, kError };

@@ -25,6 +25,7 @@
 #include "rain/rain_model.h"
 #include "tools/png_writer.h"
 #include "tools/render_options.h"
+#include "tools/tga_writer.h"
 
 extern char** environ;
 
@@ -181,6 +182,8 @@ int Render(const RenderOptions& options) {
     }
     if (result == kExitOk && !options.pngPath.empty() && !WritePng(options.pngPath, surface, options.layout, error))
         result = kExitOutput;
+    if (result == kExitOk && !options.tgaPath.empty() && !WriteTga(options.tgaPath, surface, options.layout, error))
+        result = kExitOutput;
     if (result == kExitOk && !options.gifPath.empty()) {
         // 30 ms a frame, the saver's pace; the pattern is expanded (sorted) by convert.
         if (!Run({convert, "-delay", "3", "-loop", "0", frameDir + "/frame_*.png", "-layers", "Optimize",
@@ -205,6 +208,7 @@ int Render(const RenderOptions& options) {
     if (!options.frameDir.empty())
         std::printf("  frames: %s/frame_00001.png ... frame_%05d.png\n", options.frameDir.c_str(), options.frames);
     if (!options.pngPath.empty()) std::printf("  last frame: %s\n", options.pngPath.c_str());
+    if (!options.tgaPath.empty()) std::printf("  last frame (TGA): %s\n", options.tgaPath.c_str());
     if (!options.gifPath.empty()) std::printf("  animation: %s\n", options.gifPath.c_str());
     return kExitOk;
 }
