@@ -18,6 +18,7 @@ desktop=${VORLEX_DESKTOP:-1280x1024}
 shots=${VORLEX_SHOTS:-$build/shots}
 
 cd "$root"
+bash scripts/bootstrap.sh
 [ -f "$build/CMakeCache.txt" ] || cmake --preset windows
 cmake --build --preset windows -j2 --target vorlex_scr glyph_set
 
