@@ -3,21 +3,16 @@
 #include <cstring>
 
 #include "diag/log.h"
+#include "display/ddraw_util.h"
 #include "display/glyph_blitter.h"
 
 DirectDrawCreateProc directDrawCreate = DirectDrawCreate;
 
 namespace {
 
-// Retries give the device (and the rest of the machine) a moment instead of spinning.
-void Pause() { Sleep(1); }
-
-bool Expired(DWORD start, uint32_t timeoutMs) { return GetTickCount() - start >= timeoutMs; }
-
-void ZeroDesc(DDSURFACEDESC& d) {
-    std::memset(&d, 0, sizeof d);
-    d.dwSize = sizeof d;
-}
+using ddraw_util::Expired;
+using ddraw_util::Pause;
+using ddraw_util::ZeroDesc;
 
 template <class T>
 void ReleaseAndClear(T*& p) {

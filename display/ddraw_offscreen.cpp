@@ -4,19 +4,11 @@
 
 #include "diag/log.h"
 #include "display/ddraw_manager.h"
+#include "display/ddraw_util.h"
 
-namespace {
-
-void Pause() { Sleep(1); }
-
-bool Expired(DWORD start, uint32_t timeoutMs) { return GetTickCount() - start >= timeoutMs; }
-
-void ZeroDesc(DDSURFACEDESC& d) {
-    std::memset(&d, 0, sizeof d);
-    d.dwSize = sizeof d;
-}
-
-}  // namespace
+using ddraw_util::Expired;
+using ddraw_util::Pause;
+using ddraw_util::ZeroDesc;
 
 bool DDrawManager::Restore() {
     // Restored memory may lie elsewhere: nothing is drawn through a recorded address

@@ -32,7 +32,7 @@ export DEBIAN_FRONTEND=noninteractive
 # 32-bit Windows programs need Wine's 32-bit loader, which needs the i386 architecture.
 dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 apt-get update -q
-apt-get install -y -q --no-install-recommends "${missing[@]}"
+apt-get install -y -q "${missing[@]}"
 # The mingw-w64 compilers come in win32- and posix-thread flavours; we call the posix
 # ones by name, so no alternatives need switching.
 command -v i686-w64-mingw32-g++-posix >/dev/null

@@ -4,6 +4,7 @@
 
 #include "app/frame_composer.h"
 #include "display/glyph_blitter.h"
+#include "helpers/clip_scope.h"
 #include "helpers/guarded_surface.h"
 #include "helpers/test_glyphs.h"
 
@@ -51,8 +52,7 @@ TEST(FrameComposer, WholeFramesMatchTheModelsDrawRequests) {
     };
     for (const Scene& sc : scenes) {
         SCOPED_TRACE(testing::Message() << sc.width << "x" << sc.height << " glyph " << sc.glyphW << "x" << sc.glyphH);
-        clipRect = {0, 0, static_cast<uint16_t>(sc.width), static_cast<uint16_t>(sc.height)};
-        colorType = sc.layout;
+        ClipScope clip({0, 0, static_cast<uint16_t>(sc.width), static_cast<uint16_t>(sc.height)}, sc.layout);
         auto glyphs = MakeAnimation(sc.glyphW, sc.glyphH, 55, false);
         RainModel drawn, twin;
         SizeAndSeed(drawn, sc, 2024);
@@ -89,8 +89,7 @@ TEST(FrameComposer, WholeFramesMatchTheModelsDrawRequests) {
 }
 
 TEST(FrameComposer, StopPartWayLeavesTheRestOfTheSurfaceUntouched) {
-    clipRect = {0, 0, 40, 30};
-    colorType = kColor565;
+    ClipScope clip({0, 0, 40, 30}, kColor565);
     auto glyphs = MakeAnimation(8, 12, 55, false);
     RainModel m;
     SizeAndSeed(m, {40, 30, 8, 12, 50, 8, kColor565}, 5);

@@ -5,28 +5,13 @@
 #include <vector>
 
 #include "display/glyph_blitter.h"
+#include "helpers/clip_scope.h"
 #include "helpers/guarded_surface.h"
 #include "helpers/test_glyphs.h"
 
 namespace {
 
 constexpr uint16_t kTransparent = 0x7C1F;
-
-class ClipScope {
-public:
-    ClipScope(ClipRect r, ColorType layout = kColor565) : saved_(clipRect), savedLayout_(colorType) {
-        clipRect = r;
-        colorType = layout;
-    }
-    ~ClipScope() {
-        clipRect = saved_;
-        colorType = savedLayout_;
-    }
-
-private:
-    ClipRect saved_;
-    ColorType savedLayout_;
-};
 
 // What the surface must hold after drawing frame f at the pen: the frame's pixel
 // (transformed) where the cell meets the clip rectangle, the old content elsewhere.

@@ -9,26 +9,11 @@
 #include "display/glyph_blitter.h"
 #include "display/image_draw.h"
 #include "glyphs/image.h"
+#include "helpers/clip_scope.h"
 #include "helpers/guarded_surface.h"
 #include "helpers/test_glyphs.h"
 
 namespace {
-
-class ClipScope {
-public:
-    ClipScope(ClipRect r, ColorType layout) : saved_(clipRect), savedLayout_(colorType) {
-        clipRect = r;
-        colorType = layout;
-    }
-    ~ClipScope() {
-        clipRect = saved_;
-        colorType = savedLayout_;
-    }
-
-private:
-    ClipRect saved_;
-    ColorType savedLayout_;
-};
 
 struct Channels {
     int r, g, b;

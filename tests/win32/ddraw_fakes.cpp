@@ -16,7 +16,6 @@ namespace {
 constexpr uint16_t kFreshMemory = 0x1111;
 
 FakeDirectDraw* installed = nullptr;
-DirectDrawCreateProc previousCreate = nullptr;
 
 HRESULT WINAPI CreateFake(GUID* driver, IDirectDraw** out, IUnknown*) {
     installed->trace.Add(std::string("DirectDrawCreate(") + (driver == nullptr ? "default" : "other") + ")");
@@ -341,15 +340,15 @@ bool FakeDirectDraw::AnyUsedAfterRelease() const {
     return false;
 }
 
-UseFakeDirectDraw::UseFakeDirectDraw(FakeDirectDraw& device) {
+UseFakeDirectDraw::UseFakeDirectDraw(FakeDirectDraw& device)
+    : previousCreate_(directDrawCreate), previousDevice_(installed) {
     installed = &device;
-    previousCreate = directDrawCreate;
     directDrawCreate = CreateFake;
 }
 
 UseFakeDirectDraw::~UseFakeDirectDraw() {
-    directDrawCreate = previousCreate;
-    installed = nullptr;
+    directDrawCreate = previousCreate_;
+    installed = previousDevice_;
 }
 
 }  // namespace fakes

@@ -10,6 +10,8 @@
 
 #include <ddraw.h>
 
+#include "display/ddraw_manager.h"
+
 #include <atomic>
 #include <cstdint>
 #include <deque>
@@ -224,10 +226,17 @@ public:
 };
 
 // Installs device as what directDrawCreate hands out, for the life of the object.
+// Nested installs unwind in order: each restores what it replaced.
 class UseFakeDirectDraw {
 public:
     explicit UseFakeDirectDraw(FakeDirectDraw& device);
     ~UseFakeDirectDraw();
+    UseFakeDirectDraw(const UseFakeDirectDraw&) = delete;
+    UseFakeDirectDraw& operator=(const UseFakeDirectDraw&) = delete;
+
+private:
+    DirectDrawCreateProc previousCreate_;
+    FakeDirectDraw* previousDevice_;
 };
 
 }  // namespace fakes

@@ -21,18 +21,13 @@
 
 namespace {
 
+using win32test::DesktopCaps;
 using win32test::LogCapture;
+using win32test::ReadSurface;
 using win32test::ScreenPixel;
 using win32test::TestWindow;
 
 constexpr uint16_t kGreen565 = 0x07E0;
-
-int DesktopCaps(int index) {
-    HDC dc = GetDC(nullptr);
-    const int v = GetDeviceCaps(dc, index);
-    ReleaseDC(nullptr, dc);
-    return v;
-}
 
 bool PresentShown(DDrawManager& m) {
     for (int i = 0; i < 1000; ++i) {
@@ -40,21 +35,6 @@ bool PresentShown(DDrawManager& m) {
         Sleep(1);
     }
     return false;
-}
-
-// Lock the surface and copy its pixels out (the way to read what a surface holds).
-std::vector<uint16_t> ReadSurface(IDirectDrawSurface* s, int width, int height) {
-    std::vector<uint16_t> out;
-    DDSURFACEDESC d;
-    std::memset(&d, 0, sizeof d);
-    d.dwSize = sizeof d;
-    if (s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return out;
-    for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const uint16_t*>(static_cast<const char*>(d.lpSurface) + y * d.lPitch);
-        out.insert(out.end(), row, row + width);
-    }
-    s->Unlock(d.lpSurface);
-    return out;
 }
 
 // A rain frame of solid green cells: every cell of a full grid is drawn, so the whole

@@ -562,27 +562,9 @@ TEST_F(OffscreenFakes, RestoreReleasesAFrameLock) {
 // ---------------------------------------------------------------------------------------
 // Wine's DirectDraw, windowed on the 16-bit test screen.
 
-int DesktopBits() {
-    HDC dc = GetDC(nullptr);
-    const int v = GetDeviceCaps(dc, BITSPIXEL);
-    ReleaseDC(nullptr, dc);
-    return v;
-}
+int DesktopBits() { return win32test::DesktopCaps(BITSPIXEL); }
 
-// Copies a surface's pixels out under a lock.
-std::vector<uint16_t> ReadSurface(IDirectDrawSurface* s, int width, int height) {
-    std::vector<uint16_t> out;
-    DDSURFACEDESC d;
-    std::memset(&d, 0, sizeof d);
-    d.dwSize = sizeof d;
-    if (s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return out;
-    for (int y = 0; y < height; ++y) {
-        const auto* row = reinterpret_cast<const uint16_t*>(static_cast<const char*>(d.lpSurface) + y * d.lPitch);
-        out.insert(out.end(), row, row + width);
-    }
-    s->Unlock(d.lpSurface);
-    return out;
-}
+using win32test::ReadSurface;
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

@@ -1,6 +1,7 @@
 #include "win32_test_support.h"
 
 #include <cstdio>
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -8,6 +9,27 @@
 #include "diag/log_core.h"
 
 namespace win32test {
+
+int DesktopCaps(int index) {
+    HDC dc = GetDC(nullptr);
+    const int v = GetDeviceCaps(dc, index);
+    ReleaseDC(nullptr, dc);
+    return v;
+}
+
+std::vector<uint16_t> ReadSurface(IDirectDrawSurface* s, int width, int height) {
+    std::vector<uint16_t> out;
+    DDSURFACEDESC d;
+    std::memset(&d, 0, sizeof d);
+    d.dwSize = sizeof d;
+    if (s->Lock(nullptr, &d, DDLOCK_WAIT, nullptr) != DD_OK) return out;
+    for (int y = 0; y < height; ++y) {
+        const auto* row = reinterpret_cast<const uint16_t*>(static_cast<const char*>(d.lpSurface) + y * d.lPitch);
+        out.insert(out.end(), row, row + width);
+    }
+    s->Unlock(d.lpSurface);
+    return out;
+}
 
 LogCapture::LogCapture() {
     char dir[MAX_PATH];

@@ -2,8 +2,11 @@
 
 #include <windows.h>
 
+#include <ddraw.h>
+
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "glyphs/animation.h"
 
@@ -36,6 +39,12 @@ private:
 
 // A glyph set of solid cells: every frame width x height of colour.
 void FillSolidGlyphs(Animation& glyphs, uint16_t colour);
+
+// GetDeviceCaps of the desktop, e.g. BITSPIXEL.
+int DesktopCaps(int index);
+
+// Copies a surface's pixels out under a lock (empty when the lock fails).
+std::vector<uint16_t> ReadSurface(IDirectDrawSurface* s, int width, int height);
 
 // What the screen shows at (x, y), as 8-bit red, green, blue.
 COLORREF ScreenPixel(int x, int y);
