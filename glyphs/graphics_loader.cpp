@@ -15,6 +15,7 @@ constexpr int32_t kHeaderSize = 12;
 constexpr uint8_t kFormatVersion = 2;
 constexpr uint16_t kMagenta555 = 0x7C1F;
 constexpr uint16_t kMagenta565 = 0xF81F;
+constexpr int32_t kMaxLleWidth = 0xFFFF;
 
 uint16_t Convert555(const Rgb& p) {
     return static_cast<uint16_t>((p.red >> 3) << 10 | (p.green >> 3) << 5 | (p.blue >> 3));
@@ -216,7 +217,8 @@ Animation* GraphicsLoader::LoadAnimation(File& file, bool compress) {
 
 uint16_t* GraphicsLoader::CompressFrame(const uint16_t* pixels, int32_t width, int32_t height, int32_t* words) {
     if (words != nullptr) *words = 0;
-    if (pixels == nullptr || width < 0 || height < 0) return nullptr;
+    // Counts, skips and lengths are 16-bit words: a wider row cannot be described.
+    if (pixels == nullptr || width < 0 || width > kMaxLleWidth || height < 0) return nullptr;
     // Worst case per row is 1 + 3 x ceil(W / 2) words; 4 x W + 1 covers it.
     const int64_t capacity = (4 * static_cast<int64_t>(width) + 1) * height;
     if (capacity > INT32_MAX / 2) return nullptr;

@@ -47,7 +47,7 @@ public:
 
     // LLE encodes a top-down frame; pixels equal to the colour key are transparent.
     // Returns a new[] buffer of exactly the encoded size (its word count in *words when
-    // given), or null when memory runs out.
+    // given), or null when memory runs out or a row is wider than 65535 pixels.
     uint16_t* CompressFrame(const uint16_t* pixels, int32_t width, int32_t height, int32_t* words = nullptr);
 
     // Single pictures. They fail without a message (null or false), with nothing left

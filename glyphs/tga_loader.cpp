@@ -148,7 +148,8 @@ bool GraphicsLoader::SaveTga(const FixedString& path, const SurfaceInfo& surface
     header[15] = static_cast<uint8_t>(height >> 8);
     header[16] = 24;
     if (file.Write(header, kTgaHeaderSize) != File::kDone) return false;
-    for (int32_t y = height - 1; y >= 0; --y) {
+    // A surface without columns has no pixel memory to step through.
+    for (int32_t y = width > 0 ? height - 1 : -1; y >= 0; --y) {
         const uint16_t* pixels = surface.pixels + static_cast<std::ptrdiff_t>(y) * surface.pitch;
         for (int32_t x = 0; x < width; ++x) {
             const Rgb c = Expand16To24(pixels[x]);

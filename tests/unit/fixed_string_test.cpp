@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <pthread.h>
 
+#include <climits>
 #include <cstring>
 #include <string>
 
@@ -146,30 +147,36 @@ TEST(FixedStringText, TextOrNullAndLength) {
 TEST(FixedStringNumbers, ConstructionAndConversion) {
     EXPECT_STREQ(FixedString(int32_t{-42}).Text(), "-42");
     EXPECT_STREQ(FixedString(uint32_t{3000000000u}).Text(), "3000000000");
-    EXPECT_EQ(FixedString("42abc").ToInt(), 42);
-    EXPECT_EQ(FixedString("  -17").ToInt(), -17);
-    EXPECT_EQ(FixedString("x").ToInt(), 0);
     EXPECT_DOUBLE_EQ(FixedString("2.75").ToDouble(), 2.75);
-    EXPECT_EQ(FixedString("4294967295").ToUnsigned(), 4294967295u);
-    EXPECT_EQ(FixedString("99999999999").ToUnsigned(), 4294967295u);
-    EXPECT_EQ(FixedString("12z").ToUnsigned(), 12u);
-
-    FixedString hex("ff");
-    hex.HexToDecimal();
-    EXPECT_STREQ(hex.Text(), "255");
-    hex = "0x1A";
-    hex.HexToDecimal();
-    EXPECT_STREQ(hex.Text(), "26");
-    FixedString dec("255");
-    dec.DecimalToHex();
-    EXPECT_STREQ(dec.Text(), "ff");
-    dec = "-1";
-    dec.DecimalToHex();
-    EXPECT_STREQ(dec.Text(), "ffffffff");
-    dec = "4294967295";
-    dec.DecimalToHex();
-    EXPECT_STREQ(dec.Text(), "ffffffff");
-
+    struct Case {
+        const char* text;
+        int32_t toInt;  // INT32_MIN: past the range of atoi, not checked
+        uint32_t toUnsigned;
+        const char* hexToDecimal;
+        const char* decimalToHex;
+    };
+    const Case cases[] = {
+        {"42abc", 42, 42, "273084", "2a"},
+        {"  -17", -17, 0, "0", "ffffffef"},
+        {"x", 0, 0, "0", "0"},
+        {"ff", 0, 0, "255", "0"},
+        {"0x1A", 0, 0, "26", "0"},
+        {"255", 255, 255, "597", "ff"},
+        {"4294967295", INT32_MIN, 4294967295u, "4294967295", "ffffffff"},
+        {"99999999999", INT32_MIN, 4294967295u, "4294967295", "ffffffff"},
+    };
+    for (const Case& c : cases) {
+        const FixedString s(c.text);
+        if (c.toInt != INT32_MIN) {
+            EXPECT_EQ(s.ToInt(), c.toInt) << c.text;
+        }
+        EXPECT_EQ(s.ToUnsigned(), c.toUnsigned) << c.text;
+        FixedString hex(s), dec(s);
+        hex.HexToDecimal();
+        dec.DecimalToHex();
+        EXPECT_STREQ(hex.Text(), c.hexToDecimal) << c.text;
+        EXPECT_STREQ(dec.Text(), c.decimalToHex) << c.text;
+    }
     FixedString n;
     n.AssignNumber(int32_t{5}).AppendNumber(uint32_t{6});
     EXPECT_STREQ(n.Text(), "56");
@@ -191,22 +198,33 @@ TEST(FixedStringNumbers, FloatingPointText) {
 }
 
 TEST(FixedStringCompare, CaseInsensitiveWithNullTexts) {
-    const FixedString abc("ABC");
-    EXPECT_TRUE(abc == "abc");
-    EXPECT_FALSE(abc != "abc");
-    EXPECT_TRUE(abc == FixedString("aBc"));
-    EXPECT_TRUE(abc < "abd");
-    EXPECT_TRUE(abc > "ABB");
-    EXPECT_FALSE(abc < "abc");
-    EXPECT_TRUE(abc < FixedString("b"));
-    EXPECT_TRUE(FixedString("b") > abc);
-    EXPECT_TRUE(FixedString("ab") < "abc");
+    struct Case {
+        const char* left;
+        const char* right;
+        int order;  // sign of left against right, ignoring case
+    };
+    const Case cases[] = {
+        {"ABC", "abc", 0}, {"ABC", "aBc", 0}, {"ABC", "abd", -1}, {"ABC", "ABB", 1},
+        {"ABC", "b", -1},  {"ab", "abc", -1}, {"", "", 0},        {"Z", "a", 1},
+    };
+    for (const Case& c : cases) {
+        const FixedString left(c.left);
+        for (const bool asString : {false, true}) {
+            SCOPED_TRACE(testing::Message() << c.left << " vs " << c.right << (asString ? " as string" : ""));
+            const FixedString right(c.right);
+            EXPECT_EQ(asString ? left == right : left == c.right, c.order == 0);
+            EXPECT_EQ(asString ? left != right : left != c.right, c.order != 0);
+            EXPECT_EQ(asString ? left < right : left < c.right, c.order < 0);
+            EXPECT_EQ(asString ? left > right : left > c.right, c.order > 0);
+        }
+    }
     const char* null = nullptr;
-    EXPECT_FALSE(abc == null);
-    EXPECT_TRUE(abc != null);
-    EXPECT_FALSE(abc < null);
-    EXPECT_FALSE(abc > null);
-    EXPECT_FALSE(FixedString() == null);
+    for (const FixedString& s : {FixedString("ABC"), FixedString()}) {
+        EXPECT_FALSE(s == null);
+        EXPECT_TRUE(s != null);
+        EXPECT_FALSE(s < null);
+        EXPECT_FALSE(s > null);
+    }
 }
 
 TEST(FixedStringCase, RuntimeAndAsciiForms) {

@@ -306,7 +306,14 @@ TEST_F(LoaderTest, CompressFrameRowEncodings) {
                 << "key " << std::hex << key;
         }
     }
+    // Counts and lengths are 16-bit words: 65535 pixels is the widest row they describe.
+    std::vector<uint16_t> wide(65536, p1);
+    wide[0] = kKey565;
     int32_t words = -1;
+    std::unique_ptr<uint16_t[]> widest(loader_.CompressFrame(wide.data(), 65535, 1, &words));
+    ASSERT_NE(widest, nullptr);
+    EXPECT_EQ(std::vector<uint16_t>(widest.get(), widest.get() + 3), (std::vector<uint16_t>{2, 1, 65534}));
+    EXPECT_EQ(loader_.CompressFrame(wide.data(), 65536, 1, &words), nullptr);
     EXPECT_EQ(loader_.CompressFrame(nullptr, 2, 2, &words), nullptr);
     EXPECT_EQ(loader_.CompressFrame(&p1, -1, 1, &words), nullptr);
     EXPECT_EQ(words, 0);

@@ -170,16 +170,40 @@ const PenCase kPens[] = {
     {"far away the other way", INT_MAX - 3, INT_MIN + 3},
 };
 
-TEST(ImageDraw, RawWithMapIsBlendedFullyVisibleAndClipped) {
-    const auto image = MakeImage(kW, kH, true);
-    const std::vector<uint16_t> px(image->pixels, image->pixels + kW * kH);
-    for (ColorType layout : {kColor555, kColor565}) {
-        ClipScope scope(kClip, layout);
-        for (const PenCase& p : kPens) {
-            SCOPED_TRACE(testing::Message() << p.name << ", layout " << layout);
-            GuardedSurface s(30, 22, 5, 0x5A5A);
-            image->Draw(s.Info(), p.x, p.y);
-            ExpectDrawn(s, p.x, p.y, kW, kH, px, image->map, Expect::kBlend);
+// Every kind of image at every pen position: raw pictures with a map are blended (also
+// where clipped), raw ones without a map (or with the flag but no map) copied, LLE ones
+// drawn through their colour key without consulting a map.
+TEST(ImageDraw, EachKindAtEveryPenStaysInsideTheClip) {
+    struct Kind {
+        const char* name;
+        bool lle;
+        bool hasMap;
+        bool mapBytes;
+        Expect expect;
+    };
+    const Kind kinds[] = {
+        {"raw with map", false, true, true, Expect::kBlend},
+        {"raw", false, false, false, Expect::kCopy},
+        {"raw with the flag only", false, true, false, Expect::kCopy},
+        {"LLE with an all-transparent map", true, true, true, Expect::kLle},
+    };
+    for (const Kind& k : kinds) {
+        for (int w : {kW, 12}) {
+            auto image = MakeImage(w, kH, k.mapBytes && !k.lle, k.lle);
+            image->hasMap = k.hasMap;
+            if (k.lle) image->map = new uint8_t[static_cast<size_t>(w) * kH]();  // would hide everything
+            const std::vector<uint16_t> px = k.lle ? TestFrame(3, w, kH, kMagenta565, true)
+                                                   : std::vector<uint16_t>(image->pixels, image->pixels + w * kH);
+            for (ColorType layout : {kColor555, kColor565}) {
+                ClipScope scope(kClip, layout);
+                for (const PenCase& p : kPens) {
+                    SCOPED_TRACE(testing::Message()
+                                 << k.name << ", width " << w << ", " << p.name << ", layout " << layout);
+                    GuardedSurface s(30, 22, 5, 0x5A5A);
+                    image->Draw(s.Info(), p.x, p.y);
+                    ExpectDrawn(s, p.x, p.y, w, kH, px, image->map, k.expect);
+                }
+            }
         }
     }
 }
@@ -210,38 +234,6 @@ TEST(ImageDraw, MapOverBlack) {
     EXPECT_EQ(cut.At(6, 5), 0x7FFF);
     EXPECT_EQ(cut.At(5, 6), 0x5AD6);
     EXPECT_TRUE(cut.GuardsIntact());
-}
-
-TEST(ImageDraw, RawWithoutMapIsCopied) {
-    auto image = MakeImage(kW, kH, false);
-    const std::vector<uint16_t> px(image->pixels, image->pixels + kW * kH);
-    ClipScope scope(kClip, kColor565);
-    for (bool flagOnly : {false, true}) {
-        image->hasMap = flagOnly;  // a map flag without a map copies too
-        for (const PenCase& p : kPens) {
-            SCOPED_TRACE(p.name);
-            GuardedSurface s(30, 22);
-            image->Draw(s.Info(), p.x, p.y);
-            ExpectDrawn(s, p.x, p.y, kW, kH, px, nullptr, Expect::kCopy);
-        }
-    }
-}
-
-// LLE pictures skip their colour-key pixels and never consult a map.
-TEST(ImageDraw, LleIsDecodedThroughTheBlitter) {
-    for (int w : {kW, 12}) {
-        auto image = MakeImage(w, kH, false, true);
-        image->hasMap = true;
-        image->map = new uint8_t[static_cast<size_t>(w) * kH]();  // all transparent if it were used
-        const std::vector<uint16_t> px = TestFrame(3, w, kH, kMagenta565, true);
-        ClipScope scope(kClip, kColor565);
-        for (const PenCase& p : kPens) {
-            SCOPED_TRACE(testing::Message() << p.name << ", width " << w);
-            GuardedSurface s(30, 22);
-            image->Draw(s.Info(), p.x, p.y);
-            ExpectDrawn(s, p.x, p.y, w, kH, px, nullptr, Expect::kLle);
-        }
-    }
 }
 
 TEST(ImageDraw, EmptyImagesDrawNothing) {

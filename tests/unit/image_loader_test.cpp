@@ -86,20 +86,25 @@ protected:
     std::vector<std::string> created_;
 };
 
+// Raw images hold the converted pixels, compressed ones their LLE encoding.
 TEST_F(ImageLoaderTest, Reads24BitRowsBottomFirstInBothLayouts) {
-    const int w = 5, h = 3;
+    const int w = 10, h = 3;
     const std::vector<Rgb> picture = Picture(w, h);
     for (int32_t format : {0, 1}) {
-        const auto image = Load(Header(w, h, 24) + Rows24(picture, w, h) + "trailing", format);
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(image->width, w);
-        EXPECT_EQ(image->height, h);
-        EXPECT_EQ(image->compressed, 0);
-        EXPECT_FALSE(image->hasMap);
-        EXPECT_EQ(image->map, nullptr);
-        std::vector<uint16_t> expected;
-        for (const Rgb& c : picture) expected.push_back(format == 0 ? To555(c) : To565(c));
-        EXPECT_EQ(Pixels(*image), expected) << "format " << format;
+        for (bool compress : {false, true}) {
+            SCOPED_TRACE(testing::Message() << "format " << format << ", compress " << compress);
+            const auto image = Load(Header(w, h, 24) + Rows24(picture, w, h) + "trailing", format, compress);
+            ASSERT_NE(image, nullptr);
+            EXPECT_EQ(image->width, w);
+            EXPECT_EQ(image->height, h);
+            EXPECT_EQ(image->compressed, compress ? 1 : 0);
+            EXPECT_FALSE(image->hasMap);
+            EXPECT_EQ(image->map, nullptr);
+            std::vector<uint16_t> expected;
+            for (const Rgb& c : picture) expected.push_back(format == 0 ? To555(c) : To565(c));
+            if (compress) expected = EncodeLle(expected, w, h, format == 0 ? kMagenta555 : kMagenta565);
+            EXPECT_EQ(std::vector<uint16_t>(image->pixels, image->pixels + expected.size()), expected);
+        }
     }
 }
 
@@ -116,20 +121,6 @@ TEST_F(ImageLoaderTest, Reads16BitAs555AndWidensOnlyFor565) {
     std::vector<uint16_t> widened = {0x7FFF, 0x8000, 0x0421};
     GraphicsLoader::Widen555To565(widened.data(), 2);
     EXPECT_EQ(widened, (std::vector<uint16_t>{0xFFDF, 0x0000, 0x0421}));  // the count is respected
-}
-
-TEST_F(ImageLoaderTest, CompressedImagesHoldTheLleEncoding) {
-    const int w = 10, h = 4;
-    const std::vector<Rgb> picture = Picture(w, h);
-    for (int32_t format : {0, 1}) {
-        const auto image = Load(Header(w, h, 24) + Rows24(picture, w, h), format, true);
-        ASSERT_NE(image, nullptr);
-        EXPECT_EQ(image->compressed, 1);
-        std::vector<uint16_t> raw;
-        for (const Rgb& c : picture) raw.push_back(format == 0 ? To555(c) : To565(c));
-        const std::vector<uint16_t> lle = EncodeLle(raw, w, h, format == 0 ? kMagenta555 : kMagenta565);
-        EXPECT_EQ(std::vector<uint16_t>(image->pixels, image->pixels + lle.size()), lle) << "format " << format;
-    }
 }
 
 TEST_F(ImageLoaderTest, MapComesFromTheCompanionFileTopRowFirst) {
@@ -247,7 +238,7 @@ TEST_F(ImageLoaderTest, SaveTgaWritesHeaderAndRowsByteForByte) {
     EXPECT_EQ(bytes.substr(18 + 3 * w, 6), top);
 
     // An empty surface writes the header alone.
-    ASSERT_TRUE(loader_.SaveTga(FixedString(path.c_str()), SurfaceInfo{nullptr, 0, 5, 0}));
+    ASSERT_TRUE(loader_.SaveTga(FixedString(path.c_str()), SurfaceInfo{nullptr, 0, 5, 7}));
     EXPECT_EQ(ReadAll(path), (std::string{0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 5, 0, 24, 0}));
     FixedString name(path.c_str());
     std::unique_ptr<Image> empty(loader_.LoadTga(name, false, false));
