@@ -239,7 +239,9 @@ void DDrawManager::UnlockBackBuffer() {
 }
 
 void DDrawManager::FlipToGDI() {
-    if (directDraw != nullptr) directDraw->FlipToGDISurface();
+    if (directDraw == nullptr) return;
+    directDraw->FlipToGDISurface();
+    gdiFlipped.store(true);
 }
 
 // False when the previous flip is still being shown after frameWaitMs.
@@ -255,6 +257,9 @@ bool DDrawManager::WaitForFlip() {
 const SurfaceInfo* DDrawManager::GetBackBuffer() {
     if (notReady) return nullptr;
     UnlockBackBuffer();  // a frame abandoned before its Present
+    // When the desktop's memory was at the back, FlipToGDI flipped the chain: current no
+    // longer names the buffer at the back.
+    if (gdiFlipped.exchange(false)) stale[0] = stale[1] = true;
     if (!WaitForFlip()) return nullptr;
     // A lost surface's memory may already serve someone else: no drawing until the
     // next Present has restored it and the address has been learnt again.

@@ -4,6 +4,7 @@
 
 #include <ddraw.h>
 
+#include <atomic>
 #include <cstdint>
 
 #include "display/surface_info.h"
@@ -40,7 +41,8 @@ public:
     // acquired for the destructor.
     bool CreateDirectDraw(HWND window, int32_t width, int32_t height, bool fullScreen);
     ColorType GetColorType() const { return colorType; }
-    // Makes the desktop's own surface the visible one.
+    // Makes the desktop's own surface the visible one. Full-screen that may flip the chain
+    // without a Present, so the next GetBackBuffer learns the buffers' memory again.
     void FlipToGDI();
 
     // The buffer to draw into, or nothing while not ready or while its memory cannot be
@@ -104,6 +106,8 @@ public:
     bool stale[2] = {true, true};
     // GetBackBuffer left the back buffer locked (lockEachFrame); Present unlocks it.
     bool locked = false;
+    // Set by FlipToGDI on the window's thread, taken by the next GetBackBuffer.
+    std::atomic<bool> gdiFlipped{false};
     uint32_t captureTimeoutMs = kCaptureTimeoutMs;
     uint32_t frameWaitMs = kFrameWaitMs;
     uint32_t offWaitMs = kOffWaitMs;

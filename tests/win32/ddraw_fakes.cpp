@@ -125,6 +125,7 @@ HRESULT FakeSurface::Flip(LPDIRECTDRAWSURFACE target, DWORD flags) {
     CheckUntouched();
     attached->CheckUntouched();
     SwapMemory(*attached);
+    gdiAtBack = !gdiAtBack;
     shownAt.push_back(timeGetTime());
     ++shown;
     return DD_OK;
@@ -307,6 +308,11 @@ HRESULT FakeDirectDraw::FlipToGDISurface() {
     trace.Add("dd.FlipToGDISurface");
     if (refs <= 0) usedAfterRelease = true;
     ++flipToGdiCalls;
+    // As the platform does: when the desktop's memory is at the back, the chain is flipped.
+    if (primary != nullptr && primary->attached != nullptr && primary->gdiAtBack) {
+        primary->SwapMemory(*primary->attached);
+        primary->gdiAtBack = false;
+    }
     return DD_OK;
 }
 

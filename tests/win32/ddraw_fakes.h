@@ -73,6 +73,7 @@ public:
     // Memory moves whenever the surface is unlocked (the old block is poisoned).
     bool relocateOnUnlock = false;
     int flipBusyPolls = 0;            // GetFlipStatus answers "still drawing" this many more times
+    bool gdiAtBack = false;           // primary of a chain: the desktop's memory is at the back
     FakeSurface* attached = nullptr;  // back buffer of a flip chain
     FakeSurface* chainPrimary = nullptr;
     FakeClipper* clipper = nullptr;

@@ -63,6 +63,13 @@ protected:
             if (m->Present() == 0) return i;
         return -1;
     }
+    // Frames are drawn at the back buffer's memory now and shown at the first Present.
+    void FramesFlow(int frames = 3) {
+        for (int frame = 0; frame < frames; ++frame) {
+            ASSERT_TRUE(DrawFrame()) << frame;
+            ASSERT_EQ(PresentCalls(), 1) << frame;
+        }
+    }
     size_t TraceSize() const { return dd.trace.calls.size(); }
     std::vector<std::string> TraceFrom(size_t from) const {
         return std::vector<std::string>(dd.trace.calls.begin() + static_cast<long>(from), dd.trace.calls.end());
@@ -310,6 +317,16 @@ TEST_F(FakeDDraw, FullScreenCurrentFollowsEachSuccessfulFlip) {
     EXPECT_EQ(m->GetBackBuffer(), &m->buffers[before]);
 }
 
+// Showing the desktop's surface flips the chain when the desktop's memory is at the back
+// (every other flip), behind current: frames after it must still go to the back buffer.
+TEST_F(FakeDDraw, FramesAfterFlipToGdiGoToTheBackBuffer) {
+    ASSERT_TRUE(Create(true));
+    for (int frame = 0; frame < 4; ++frame) {
+        m->FlipToGDI();
+        FramesFlow(1);
+    }
+}
+
 TEST_F(FakeDDraw, FlipStillInProgress) {
     ASSERT_TRUE(Create(true));
     // Present answers 1 without flipping while the last flip is being shown.
@@ -334,8 +351,7 @@ TEST_F(FakeDDraw, FlipStillInProgress) {
     EXPECT_LT(GetTickCount() - start, 1000u);
     EXPECT_EQ(PresentCalls(5), -1);
     dd.back->flipStatusScript.standing = DD_OK;
-    EXPECT_TRUE(DrawFrame());
-    EXPECT_EQ(PresentCalls(), 1);
+    FramesFlow(1);
 }
 
 TEST_F(FakeDDraw, BusySurface) {
@@ -346,42 +362,31 @@ TEST_F(FakeDDraw, BusySurface) {
     dd.primary->lost = dd.back->lost = true;
     EXPECT_EQ(PresentCalls(), 2);
     dd.back->lockScript.next = {DDERR_SURFACEBUSY, DDERR_WASSTILLDRAWING, DDERR_SURFACEBUSY};
-    EXPECT_TRUE(DrawFrame());
-    EXPECT_EQ(PresentCalls(), 1);
+    FramesFlow(1);
 }
 
-// The chain's memory moves on restore. Frames after it are drawn at the new addresses,
-// never at the old ones (the old blocks are poisoned and checked at tear-down).
-TEST_F(FakeDDraw, LostPrimaryIsRestoredAndBuffersCapturedAgain) {
+// A lost chain is restored through its primary, whether the flip meets the loss (primary
+// lost) or the flip-status poll does (back buffer lost: the platform refuses to restore a
+// chain's back buffer on its own). The chain's memory moves on restore; frames after it are
+// drawn at the new addresses, never at the old ones (poisoned, checked at tear-down).
+TEST_F(FakeDDraw, LostChainIsRestoredThroughThePrimary) {
     ASSERT_TRUE(Create(true));
-    ASSERT_TRUE(DrawFrame());
-    ASSERT_EQ(PresentCalls(), 1);
-    dd.primary->lost = true;
-    ASSERT_TRUE(DrawFrame());
-    EXPECT_EQ(m->Present(), 1);  // the flip meets the loss; the chain is restored
-    EXPECT_EQ(dd.primary->restores, 1);
-    EXPECT_EQ(dd.primary->Blocks(), 2);
-    EXPECT_EQ(PresentCalls(), 1);
-    for (int frame = 0; frame < 4; ++frame) {
-        ASSERT_TRUE(DrawFrame());
-        ASSERT_EQ(PresentCalls(), 1);
-    }
-}
-
-// The back buffer of a flip chain cannot be restored on its own (the platform refuses);
-// the manager restores the chain through its primary, so presentation recovers.
-TEST_F(FakeDDraw, LostBackBufferOfTheChainIsRestoredThroughThePrimary) {
-    ASSERT_TRUE(Create(true));
-    dd.primary->lost = dd.back->lost = true;
-    EXPECT_EQ(m->GetBackBuffer(), nullptr) << "a lost back buffer is not drawn into";
-    EXPECT_EQ(m->Present(), 1);
-    EXPECT_EQ(dd.primary->restores, 1);
-    EXPECT_FALSE(dd.back->lost);
-    EXPECT_EQ(dd.back->Blocks(), 2);
-    EXPECT_EQ(PresentCalls(), 1);
-    for (int frame = 0; frame < 4; ++frame) {
-        ASSERT_TRUE(DrawFrame());
-        ASSERT_EQ(PresentCalls(), 1);
+    for (bool backLost : {false, true}) {
+        const int restores = dd.primary->restores;
+        const int blocks = dd.primary->Blocks();
+        dd.primary->lost = true;
+        dd.back->lost = backLost;
+        if (backLost) {
+            EXPECT_EQ(m->GetBackBuffer(), nullptr) << "a lost back buffer is not drawn into";
+        } else {
+            ASSERT_TRUE(DrawFrame());
+        }
+        EXPECT_EQ(m->Present(), 1);
+        EXPECT_EQ(dd.primary->restores, restores + 1);
+        EXPECT_EQ(dd.primary->Blocks(), blocks + 1);
+        EXPECT_FALSE(dd.back->lost);
+        EXPECT_EQ(PresentCalls(), 1);
+        FramesFlow(4);
     }
 }
 
@@ -397,8 +402,7 @@ TEST_F(FakeDDraw, RestoreThatFailsKeepsAnsweringOneWithoutDrawing) {
     dd.primary->restoreScript.standing = DD_OK;
     EXPECT_EQ(m->Present(), 1);
     EXPECT_EQ(PresentCalls(), 1);
-    ASSERT_TRUE(DrawFrame());
-    EXPECT_EQ(PresentCalls(), 1);
+    FramesFlow(1);
 }
 
 TEST_F(FakeDDraw, LockThatNeverSucceedsAfterARestoreSkipsFrames) {
@@ -414,10 +418,7 @@ TEST_F(FakeDDraw, LockThatNeverSucceedsAfterARestoreSkipsFrames) {
     }
     EXPECT_LT(GetTickCount() - start, 2000u);
     dd.back->lockScript.standing = dd.primary->lockScript.standing = DD_OK;
-    for (int frame = 0; frame < 3; ++frame) {
-        ASSERT_TRUE(DrawFrame());
-        ASSERT_EQ(PresentCalls(), 1);
-    }
+    FramesFlow();
 }
 
 TEST_F(FakeDDraw, WindowedBlitsToTheClientOrigin) {
@@ -445,11 +446,8 @@ TEST_F(FakeDDraw, WindowedLostBackBufferIsRestoredAfterThePrimary) {
     EXPECT_EQ(m->Present(), 1);
     EXPECT_EQ(TraceFrom(before), (std::vector<std::string>{"primary.Blt(0x0)", "primary.Restore", "back.Restore"}));
     EXPECT_EQ(PresentCalls(), 1);
-    for (int frame = 0; frame < 3; ++frame) {
-        ASSERT_TRUE(DrawFrame());  // at the restored memory
-        ASSERT_EQ(PresentCalls(), 1);
-        EXPECT_EQ(m->current, 0);
-    }
+    FramesFlow();  // at the restored memory
+    EXPECT_EQ(m->current, 0);
 }
 
 TEST_F(FakeDDraw, WindowedPrimaryThatWillNotRestoreLeavesTheBackBufferAlone) {
@@ -462,8 +460,7 @@ TEST_F(FakeDDraw, WindowedPrimaryThatWillNotRestoreLeavesTheBackBufferAlone) {
     EXPECT_EQ(m->Present(), 1);  // restored now
     EXPECT_EQ(dd.back->restores, 1);
     EXPECT_EQ(PresentCalls(), 1);
-    ASSERT_TRUE(DrawFrame());
-    EXPECT_EQ(PresentCalls(), 1);
+    FramesFlow(1);
 }
 
 // Where memory may only be touched while locked, GetBackBuffer locks and Present unlocks.
@@ -504,10 +501,7 @@ TEST_F(FakeDDraw, MemoryThatMovesBetweenLocksIsLockedEveryFrame) {
     };
     ASSERT_TRUE(Create(false));
     EXPECT_TRUE(m->lockEachFrame);
-    for (int frame = 0; frame < 4; ++frame) {
-        ASSERT_TRUE(DrawFrame());
-        ASSERT_EQ(PresentCalls(), 1);
-    }
+    FramesFlow(4);
     EXPECT_GE(dd.back->Blocks(), 6);
     const std::string text = log.Stop();
     EXPECT_NE(text.find("LOG_INFO: [DDrawManager::CreateDirectDraw] BackBuffer memory moves, locking it for every "

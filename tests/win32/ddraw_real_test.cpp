@@ -177,7 +177,18 @@ TEST(RealDirectDrawVirtualDesktop, FullScreenSwitchesModeAndFlips) {
         for (int y = 4; y < 768; y += 97)
             for (int x = 3; x < 1024; x += 101) green += (shown[y * 1024 + x] & 0x07E0) != 0;
         EXPECT_EQ(green, 8 * 11);
+
+        // With the desktop's memory at the back (an odd number of flips), showing it flips
+        // the chain: the next frame's buffer is still the back buffer's memory.
         m.FlipToGDI();
+        const SurfaceInfo* next = m.GetBackBuffer();
+        ASSERT_NE(next, nullptr);
+        DDSURFACEDESC d;
+        std::memset(&d, 0, sizeof d);
+        d.dwSize = sizeof d;
+        ASSERT_EQ(m.backBuffer->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
+        m.backBuffer->Unlock(d.lpSurface);
+        EXPECT_EQ(next->pixels, d.lpSurface);
     }
     EXPECT_EQ(DesktopCaps(HORZRES), width) << "desktop mode put back";
     EXPECT_EQ(DesktopCaps(VERTRES), height);

@@ -1,5 +1,5 @@
 // DrawVorlex as the window procedure starts it, on a display manager over DirectDraw
-// doubles: the handshake, the frame spacing it keeps, and what its waits cost.
+// doubles: the handshake, the frame spacing it keeps, and that its waits sleep.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +9,6 @@
 #include <atomic>
 #include <cstdio>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "app/render_loop.h"
@@ -152,48 +151,6 @@ TEST_F(RenderThread, DrawsPacedFramesPausesAndEnds) {
     EXPECT_NE(resumed, std::string::npos) << text;
     EXPECT_NE(ended, std::string::npos) << text;
     EXPECT_EQ(saverState.framePresented.load(), 1);
-}
-
-// The spec'd busy waits, for comparison: the same loop with waits that never sleep.
-struct SpinningEnv {
-    DDrawManager* display;
-    DDrawManager* GetDisplay() { return display; }
-    uint32_t Now() { return timeGetTime(); }
-    void Sleep(uint32_t) {}
-    void Log(const char*) {}
-    template <class Stop>
-    void Compose(SaverState& state, RandomSource& random, const SurfaceInfo& surface, Stop&& stop) {
-        ComposeRainFrame(state, random, surface, stop);
-    }
-};
-
-TEST_F(RenderThread, SleepingWaitsCostFarLessThanSpinning) {
-    auto measure = [&](auto start) {
-        saverState.threadEnded = 0;
-        saverState.running = 1;
-        saverState.active = 1;
-        start();
-        Sleep(200);
-        const double cpu0 = ProcessCpuMs();
-        const DWORD wall0 = timeGetTime();
-        Sleep(1000);
-        const double cpu = ProcessCpuMs() - cpu0;
-        const DWORD wall = timeGetTime() - wall0;
-        saverState.running = 0;
-        EXPECT_TRUE(WaitFor([] { return saverState.threadEnded.load() != 0; }, 3000));
-        return cpu * 100.0 / wall;
-    };
-    const double sleeping = measure([] { _beginthread(DrawVorlex, 0, nullptr); });
-    std::thread spinner;
-    SpinningEnv env{manager};
-    RandomSource random(1);
-    const double spinning = measure([&] { spinner = std::thread([&] { RunRenderLoop(saverState, env, random); }); });
-    spinner.join();
-    std::printf("[ figures  ] render thread CPU: %.1f%% of a core with sleeping waits, %.1f%% spinning\n", sleeping,
-                spinning);
-    RecordProperty("cpu_percent_sleeping", static_cast<int>(sleeping));
-    RecordProperty("cpu_percent_spinning", static_cast<int>(spinning));
-    EXPECT_LT(sleeping, spinning / 3);
 }
 
 }  // namespace
