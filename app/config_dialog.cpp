@@ -1,6 +1,7 @@
 #include "app/config_dialog.h"
 
 #include <cstring>
+#include <string>
 
 #include "app/saver_state.h"
 #include "app/settings.h"
@@ -19,11 +20,12 @@ void FillControls(HWND dialog) {
     SetDlgItemInt(dialog, kIdHighlightEdit, static_cast<UINT>(saverState.highlightDensity), FALSE);
 }
 
-// Read as text: the system's own conversion takes "-5" for a large unsigned number.
+// Read as text: the system's own conversion takes "-5" for a large unsigned number. The
+// whole text, however long, so that a cut cannot turn "000...07" into 0 or "5   x" into 5.
 uint32_t ReadNumberBox(HWND dialog, int id) {
-    char text[64] = {};
-    GetDlgItemTextA(dialog, id, text, sizeof text);
-    return ParseDialogNumber(text);
+    std::string text(static_cast<size_t>(GetWindowTextLengthA(GetDlgItem(dialog, id))) + 1, '\0');
+    GetDlgItemTextA(dialog, id, &text[0], static_cast<int>(text.size()));
+    return ParseDialogNumber(text.c_str());
 }
 
 void StoreValues(HWND dialog) {

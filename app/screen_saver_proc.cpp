@@ -170,6 +170,7 @@ extern "C" LRESULT CALLBACK ScreenSaverProc(HWND window, UINT message, WPARAM wP
         case WM_DESTROY:
             saverState.running = 0;
             ErrorMsg("[STATE] WM_DESTROY detected", LOG_GOSSIP);
+            // The thread ends within a frame; sleeping leaves it the processor meanwhile.
             if (renderThreadStarted)
                 while (!saverState.threadEnded) Sleep(1);
             TearDown();
