@@ -8,7 +8,7 @@
 set -euo pipefail
 
 : "${VORLEX_E2E_DIR:?}" "${VORLEX_SCR:?}" "${VORLEX_ANI:?}" "${VORLEX_PROBE:?}" "${VORLEX_PASSWORD_CPL:?}"
-: "${VORLEX_E2E_EXPECTED:?}"
+: "${VORLEX_E2E_EXPECTED:?}" "${VORLEX_OBJDUMP:?}"
 STATE=$VORLEX_E2E_DIR
 SHOTS=$STATE/shots
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
@@ -47,8 +47,7 @@ free_display() {
 start_xvfb() {  # DISPLAYNUM DEPTH [SIZE]
   Xvfb ":$1" -screen 0 "${3:-1280x1024}x$2" -nolisten tcp >/dev/null 2>&1 &
   echo $! >>"$STATE/xvfb.pids"
-  local i
-  for i in $(seq 100); do [ -e "/tmp/.X11-unix/X$1" ] && return; sleep 0.05; done
+  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$1" ] && return; sleep 0.05; done
   fail "Xvfb :$1 did not start"
 }
 
@@ -118,8 +117,7 @@ start_saver() {  # ARGS... (path inside the prefix in $SAVER_PATH, default the W
 
 # Prints the exit code once the saver has ended; fails after TIMEOUT seconds.
 wait_exit() {  # TIMEOUT
-  local i
-  for i in $(seq $(($1 * 20))); do
+  for _ in $(seq $(($1 * 20))); do
     if [ -s "$EXIT_FILE" ]; then
       cat "$EXIT_FILE"
       return 0
@@ -133,21 +131,33 @@ still_running() { [ ! -s "$EXIT_FILE" ]; }
 
 log_has() { grep -qF "$1" "$(windir)/$2" 2>/dev/null; }
 
-# Waits for the saver window and the render thread, then a little for frames to appear.
+# Waits for the saver window and the render thread, then SETTLE seconds (default 1.5) for
+# frames to appear and the window to take the input focus.
 wait_running() {  # LOGFILE [PREVIEW-PARENT]
   if [ -n "${2:-}" ]; then
     probe wait-child "$2" WindowsScreenSaverClass 15000 >/dev/null || fail "no preview window"
   else
     probe wait-window WindowsScreenSaverClass - 15000 >/dev/null || fail "no saver window"
   fi
-  local i
-  for i in $(seq 200); do
+  for _ in $(seq 200); do
     log_has "[DrawVorlex] Thread created" "$1" && break
     still_running || fail "saver ended early with $(cat "$EXIT_FILE")"
     sleep 0.05
   done
   log_has "[DrawVorlex] Thread created" "$1" || fail "render thread did not start"
-  sleep 1.5
+  sleep "${SETTLE:-1.5}"
+}
+
+saver_window() { probe wait-window WindowsScreenSaverClass "Screen Saver" 1000 || fail "no saver window"; }
+
+# A top-level window of the probe in the background: an owner or a preview host. It
+# goes away after SECONDS or when it gets WM_CLOSE. Prints "handle x y width height".
+start_host() {  # OUTFILE WIDTH HEIGHT SECONDS
+  rm -f "$1"
+  # Unfiltered: a pipe would hold the line back until the host ends.
+  (wine 'C:\vorlex_probe.exe' host "$2" "$3" "$4" >"$1" 2>/dev/null) &
+  for _ in $(seq 100); do [ -s "$1" ] && break; sleep 0.1; done
+  head -1 "$1" | tr -d '\r' | grep . || fail "the probe's host window did not start"
 }
 
 stop_saver_by_key() {
@@ -199,6 +209,12 @@ case_template() {
   got=$(probe template 'C:\windows\vorlex.scr')
   diff <(echo "$got") "$VORLEX_E2E_EXPECTED/template.txt" || fail "dialog template or resources differ"
   pass "dialog 2003, icon group 104 (no 100) and the version record are in the module"
+  # The export directory: its name and the three undecorated functions.
+  got=$("$VORLEX_OBJDUMP" -p "$VORLEX_SCR" | awk '/^Name[ \t]/ {print "name", $3}
+    /^\[Ordinal\/Name Pointer\] Table/ {t = 1; next} t && /^\t\[/ {print $NF} t && /^$/ {t = 0}')
+  [ "$got" = $'name vorlex.scr\nDrawVorlex\nScreenSaverConfigureDialog\nScreenSaverProc' ] ||
+    fail "export directory: $got"
+  pass "the export directory is named vorlex.scr and exports DrawVorlex, ScreenSaverConfigureDialog, ScreenSaverProc"
 }
 
 case_config() {
@@ -240,11 +256,35 @@ case_config() {
   [ "$(probe reg)" = "Resolution=1280x1024 Density=0 HighlightDensity=0" ] || fail "Cancel changed: $(probe reg)"
   pass "Cancel after edits changes nothing"
   set_settings 1024x768 300 8
+
+  # The owner: the window after "C:"; with a blank instead of the colon, or a window that
+  # is gone, the foreground window. Two windows, the newer one in front.
+  local older newer dead fg
+  dead=$(probe host 50 50 0 | cut -d' ' -f1)
+  older=$(start_host "$STATE/owner1.out" 200 100 60 | cut -d' ' -f1)
+  newer=$(start_host "$STATE/owner2.out" 200 100 60 | cut -d' ' -f1)
+  [ -n "$dead" ] && [ -n "$older" ] && [ -n "$newer" ] || fail "no owner windows"
+  sleep 0.3
+  fg=$(probe foreground | cut -d'|' -f3)
+  [ "$fg" = "$newer" ] || fail "the newer window $newer is not in front: $(probe foreground)"
+  for args in "/c $older" "/c:$dead" "/c:$older"; do
+    # shellcheck disable=SC2086
+    start_saver $args
+    shown=$(probe dialog 10000 cancel) || fail "no dialog for $args"
+    wait_exit 10 >/dev/null || fail "dialog for $args did not close"
+    case $args in
+      "/c:$older") [[ $shown == *" owner=$older" ]] || fail "$args: owner is not $older: $shown" ;;
+      *) [[ $shown == *" owner=$fg" ]] || fail "$args: owner is not the foreground $fg: $shown" ;;
+    esac
+  done
+  probe post "$older" 0x10 0 0
+  probe post "$newer" 0x10 0 0
+  pass "/c:HWND is owned by that window; /c HWND and /c: of a dead window by the foreground window"
 }
 
 case_arguments() {
   use_main
-  local w args rc start
+  local w args rc
   w=$(windir)
   # A window that existed and is gone again.
   local dead
@@ -252,7 +292,6 @@ case_arguments() {
   [ -n "$dead" ] || fail "no window to be dead"
   for args in "/p 0" "/p" "/p $dead" "/l 4294967297" "/x" "/?" "/a 0"; do
     rm -f "$w/vorlexcode.log" "$w/vorlexcode_fs.log"
-    start=$(date +%s)
     # shellcheck disable=SC2086
     start_saver $args
     rc=$(wait_exit 10) || fail "'$args' did not end"
@@ -260,6 +299,15 @@ case_arguments() {
     [ ! -e "$w/vorlexcode.log" ] && [ ! -e "$w/vorlexcode_fs.log" ] || fail "'$args' created a saver window"
   done
   pass "/p 0, /p, /p of a dead window, /l with a wrapped handle, /x, /? and /a (not 9x) end with -1, no window"
+
+  # A quoted program path with blanks is skipped whole; only the first letter counts.
+  mkdir -p "$WINEPREFIX/drive_c/Program Files/Vorlex saver"
+  cp "$VORLEX_SCR" "$WINEPREFIX/drive_c/Program Files/Vorlex saver/vorlex code emulator.scr"
+  park_pointer
+  SAVER_PATH='C:\Program Files\Vorlex saver\vorlex code emulator.scr' start_saver /screensaver
+  wait_running vorlexcode_fs.log
+  stop_saver_by_key
+  pass "a quoted path with blanks and /screensaver run the full-screen saver"
 }
 
 case_fullscreen_input() {
@@ -328,10 +376,53 @@ case_fullscreen_input() {
   sleep 1
   still_running || fail "a 2-pixel move ended the saver"
   pass "a 2-pixel move does not end the saver"
-  xdotool mousemove "$((x + 12))" "$y"
-  rc=$(wait_exit 10) || fail "saver did not end after a 10-pixel move"
+  # 4 pixels from where the saver started: past the window procedure's trap, and exactly
+  # the host's limit. The start stays remembered, so one more pixel ends it.
+  xdotool mousemove "$((x - 4))" "$y"
+  sleep 1
+  still_running || fail "a move to 4 pixels from the start ended the saver"
+  xdotool mousemove "$((x - 4))" "$((y + 1))"
+  rc=$(wait_exit 10) || fail "saver did not end 5 pixels from the start"
   [ "$rc" = 0 ] || fail "move: exit $rc"
-  pass "a move of more than 4 pixels ends the saver with 0"
+  pass "4 pixels from the start keep the saver; 5 end it with 0"
+}
+
+# System events reach the window as messages; they are posted the way the system would.
+case_system_events() {
+  use_main
+  set_settings 1024x768 300 8
+  local h m rc answer
+  start_saver /s
+  SETTLE=0.5 wait_running vorlexcode_fs.log
+  h=$(saver_window)
+  # Releases, a double click, a character, the wheel, WM_POWER other than 3, gaining
+  # activation: none of them closes. Nor does the AutoPlay query outside the 9x family.
+  for m in "0x101 0x41" "0x105 0x12" "0x202 0" "0x203 0" "0x102 0x61" "0x20a 0x780000" "0x48 1" "0x1c 1"; do
+    # shellcheck disable=SC2086
+    probe post "$h" $m 0 || fail "could not post $m"
+  done
+  answer=$(probe send "$h" QueryCancelAutoPlay 0 0) || fail "AutoPlay query not answered"
+  [ "$answer" = 0 ] || fail "AutoPlay query answered $answer outside the 9x family"
+  sleep 1
+  still_running || fail "a message that closes nothing ended the saver"
+  pass "releases, double click, character, wheel, WM_POWER 1, activation and AutoPlay (NT) keep the saver"
+  # The title is fixed: a second start looks for it.
+  answer=$(probe set-title "$h" "Renamed")
+  [[ $answer == 0 && $(probe window-info "$h") == *" title=Screen Saver rect="* ]] ||
+    fail "WM_SETTEXT answered $answer and left: $(probe window-info "$h")"
+  pass "WM_SETTEXT answers 0 and the title stays"
+  for m in "0x48 3" "0x218 7" "0x1c 0"; do
+    if [ "$m" != "0x48 3" ]; then
+      start_saver /s
+      SETTLE=0.5 wait_running vorlexcode_fs.log
+      h=$(saver_window)
+    fi
+    # shellcheck disable=SC2086
+    probe post "$h" $m 0 || fail "could not post $m"
+    rc=$(wait_exit 10) || fail "message $m did not end the saver"
+    [ "$rc" = 0 ] || fail "message $m: exit $rc"
+  done
+  pass "WM_POWER 3, WM_POWERBROADCAST and losing activation end the saver with 0"
 }
 
 case_resolutions() {
@@ -404,15 +495,23 @@ case_second_instance() {
   set_settings 1024x768 300 8
   park_pointer
   start_saver /s
-  local first=$EXIT_FILE rc fg
+  local first=$EXIT_FILE rc fg info
   wait_running vorlexcode_fs.log
+  # Wine's full-screen DirectDraw adds WS_SYSMENU to the window and sizes it to the mode;
+  # the saver's own bits must all be there.
+  info=$(probe window-info "$(saver_window)")
+  [[ $info =~ ^visible=1\ style=([0-9a-f]{8})\ exstyle=([0-9a-f]{8})\ class=0000002b\ title=Screen\ Saver\  ]] ||
+    fail "full-screen window: $info"
+  (((0x${BASH_REMATCH[1]} & 0x96000000) == 0x96000000 && (0x${BASH_REMATCH[2]} & 8) == 8)) ||
+    fail "full-screen window styles: $info"
+  pass "the full-screen window: popup, visible, clipping, topmost, class style 2b, titled Screen Saver ($info)"
   start_saver /s
   rc=$(wait_exit 10) || fail "the second /s did not end"
   [ "$rc" = 0 ] || fail "the second /s ended with $rc"
   EXIT_FILE=$first
   still_running || fail "the first saver ended"
   fg=$(probe foreground)
-  [ "$fg" = "WindowsScreenSaverClass|Screen Saver" ] || fail "foreground window is $fg"
+  [[ $fg == "WindowsScreenSaverClass|Screen Saver|"* ]] || fail "foreground window is $fg"
   pass "a second /s ends with 0 and the first saver stays in front"
   stop_saver_by_key
 }
@@ -420,16 +519,29 @@ case_second_instance() {
 case_password_9x() {
   use_main
   set_settings 1024x768 300 8
-  local dir=$WINEPREFIX/drive_c/pwtest
+  local dir=$WINEPREFIX/drive_c/pwtest h answer rc
   rm -rf "$dir"
   mkdir -p "$dir"
   cp "$VORLEX_SCR" "$VORLEX_PASSWORD_CPL" "$dir/"
   printf '01' >"$dir/answers.txt"
   reg_quiet add 'HKCU\Software\Wine\AppDefaults\vorlex.scr' /v Version /d win98 /f
-  reg_quiet add 'HKCU\Control Panel\Desktop' /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f
   AFTER_CASE="reg_quiet delete 'HKCU\\Software\\Wine\\AppDefaults\\vorlex.scr' /f || true
     reg_quiet delete 'HKCU\\Control Panel\\Desktop' /v ScreenSaveUsePassword /f || true"
 
+  # Protection off: no verifier is loaded, so the AutoPlay query closes at once and
+  # lets AutoPlay go ahead (0).
+  reg_quiet add 'HKCU\Control Panel\Desktop' /v ScreenSaveUsePassword /t REG_DWORD /d 0 /f
+  SAVER_PATH='C:\pwtest\vorlex.scr' start_saver /s
+  SETTLE=0.5 wait_running vorlexcode_fs.log
+  h=$(saver_window)
+  answer=$(probe send "$h" QueryCancelAutoPlay 0 0) || fail "AutoPlay query not answered"
+  [ "$answer" = 0 ] || fail "AutoPlay query answered $answer without a verifier"
+  rc=$(wait_exit 10) || fail "the AutoPlay query did not close the saver"
+  [ "$rc" = 0 ] || fail "AutoPlay: exit $rc"
+  [ ! -e "$dir/calls.txt" ] || fail "verifier asked with protection off: $(cat "$dir/calls.txt")"
+  pass "9x, protection off: AutoPlay query answers 0 and closes without asking"
+
+  reg_quiet add 'HKCU\Control Panel\Desktop' /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f
   park_pointer
   SAVER_PATH='C:\pwtest\vorlex.scr' start_saver /s
   wait_running vorlexcode_fs.log
@@ -440,12 +552,30 @@ case_password_9x() {
   still_running || fail "a refused password closed the saver"
   [ "$(cut -d' ' -f2 "$dir/calls.txt" | tr '\n' ' ')" = "refuse " ] || fail "verifier calls: $(cat "$dir/calls.txt")"
   pass "refused password keeps the saver running; a second close within 200 ms is refused without asking"
-  xdotool key c
-  local rc
+  # With a verifier the AutoPlay query is cancelled (1); its close asks again.
+  h=$(saver_window)
+  answer=$(probe send "$h" QueryCancelAutoPlay 0 0) || fail "AutoPlay query not answered"
+  [ "$answer" = 1 ] || fail "AutoPlay query answered $answer with a verifier"
   rc=$(wait_exit 10) || fail "an accepted password did not close the saver"
   [ "$rc" = 0 ] || fail "accepted password: exit $rc"
   [ "$(cut -d' ' -f2 "$dir/calls.txt" | tr '\n' ' ')" = "refuse accept " ] || fail "verifier calls: $(cat "$dir/calls.txt")"
-  pass "an accepted password closes the saver with 0"
+  pass "AutoPlay query answers 1 with a verifier; the accepted password closes the saver with 0"
+
+  # Password change: the provider (a stand-in MPR.DLL beside the module) is asked for
+  # "SCRSAVE" with the window after the letter as owner, here not the foreground one.
+  local owner front
+  owner=$(start_host "$STATE/owner_a.out" 200 100 60 | cut -d' ' -f1)
+  front=$(start_host "$STATE/front_a.out" 200 100 60 | cut -d' ' -f1)
+  [ -n "$owner" ] && [ -n "$front" ] || fail "no owner windows"
+  cp "$VORLEX_PASSWORD_CPL" "$dir/MPR.DLL"
+  WINEDLLOVERRIDES="mscoree,mshtml=;mpr=n" SAVER_PATH='C:\pwtest\vorlex.scr' start_saver /a "$owner"
+  rc=$(wait_exit 10) || fail "/a did not end"
+  [ "$rc" = 0 ] || fail "/a on 9x ended with $rc"
+  [ "$(tr -d '\r' <"$dir/changes.txt" 2>/dev/null)" = "SCRSAVE $owner 0 0" ] ||
+    fail "password change calls: $(cat "$dir/changes.txt" 2>/dev/null), foreground $(probe foreground)"
+  probe post "$owner" 0x10 0 0
+  probe post "$front" 0x10 0 0
+  pass "/a on 9x asks the provider to change the SCRSAVE password for the given owner, ends with 0"
 }
 
 case_preview() {
@@ -454,17 +584,16 @@ case_preview() {
   local w out hwnd x y cw ch rc
   w=$(windir)
   out=$STATE/host.out
-  rm -f "$out" "$w/vorlexcode.log"
-  # Unfiltered: a pipe would hold the line back until the host ends.
-  (wine 'C:\vorlex_probe.exe' host 320 240 14 >"$out" 2>/dev/null) &
-  for _ in $(seq 100); do [ -s "$out" ] && break; sleep 0.1; done
-  read -r hwnd x y cw ch < <(tr -d '\r' <"$out") || fail "the preview host did not start"
+  rm -f "$w/vorlexcode.log"
+  read -r hwnd x y cw ch < <(start_host "$out" 320 240 60)
+  [ -n "${hwnd:-}" ] || fail "the preview host did not start"
   start_saver /p "$hwnd"
   wait_running vorlexcode.log "$hwnd"
   local child info
   child=$(probe wait-child "$hwnd" WindowsScreenSaverClass 1000)
   info=$(probe window-info "$child")
-  [ "$info" = "visible=1 style=52000000 title=Preview rect=$x,$y,${cw}x${ch}" ] || fail "preview window: $info"
+  [ "$info" = "visible=1 style=52000000 exstyle=00000000 class=0000002b title=Preview rect=$x,$y,${cw}x${ch}" ] ||
+    fail "preview window: $info"
   pass "the preview is a visible child covering the host's client area ($info)"
   ! grep -q "LOG_ERROR\|LOG_PANIC" "$w/vorlexcode.log" || fail "errors logged: $(grep LOG_ERROR "$w/vorlexcode.log")"
   # Wine (8.0, X11) does not show what a process draws into a child window of another
@@ -476,12 +605,30 @@ case_preview() {
   between "$outside" 0 0.0005 || fail "green share $outside outside the host window"
   pass "nothing drawn outside the host window"
 
+  # Input: real moves and a click over the preview; a key press, losing activation and
+  # power events posted to it, since the keyboard belongs to the host window.
   xdotool mousemove $((x + 50)) $((y + 50))
   sleep 0.2
-  xdotool mousemove $((x + 150)) $((y + 120)) click 1 key a
+  xdotool mousemove $((x + 150)) $((y + 120)) click 1
+  local m
+  for m in "0x100 0x41" "0x104 0x12" "0x1c 0" "0x218 7" "0x48 3"; do
+    # shellcheck disable=SC2086
+    probe post "$child" $m 0 || fail "could not post $m"
+  done
   sleep 1.5
   still_running || fail "input ended the preview"
-  pass "key, click and mouse moves do not end the preview"
+  pass "moves, a click, key presses, losing activation and power events do not end the preview"
+
+  # The context menu belongs to the settings window: passed on to the host, wParam = host.
+  local answer
+  answer=$(probe send "$child" 0x7b 0 0x00780032) || fail "WM_CONTEXTMENU not answered"
+  [ "$answer" = 1 ] || fail "WM_CONTEXTMENU answered $answer"
+  for _ in $(seq 20); do grep -q "^message 007b" "$out" && break; sleep 0.1; done
+  [ "$(grep '^message' "$out" | tr -d '\r')" = "message 007b wParam=$hwnd lParam=780032" ] ||
+    fail "the host got: $(grep '^message' "$out")"
+  pass "WM_CONTEXTMENU answers 1 and goes to the host window with its handle"
+
+  probe post "$hwnd" 0x10 0 0 || fail "could not close the host"
   rc=$(wait_exit 20) || fail "the preview did not end with its host window"
   [ "$rc" = 0 ] || fail "preview ended with $rc"
   pass "the preview ends with 0 when its host window goes"
@@ -510,6 +657,7 @@ case "$cmd" in
     # shellcheck disable=SC1091
     . "$STATE/env"
     declare -F "case_$cmd" >/dev/null || fail "no case $cmd"
+    rm -f "$STATE"/exit.* "$STATE"/probe.*
     trap finish_case EXIT
     "case_$cmd"
     ;;

@@ -2,6 +2,8 @@
 // file beside it and records every call, so a test can tell whether it was asked.
 //   answers.txt: one character per call, '1' accept, '0' refuse (accept when used up)
 //   calls.txt:   one line per call with the answer given
+// A copy named MPR.DLL stands in for the password provider: PwdChangePasswordA records
+// its arguments in changes.txt.
 #include <windows.h>
 
 #include <cstdio>
@@ -41,4 +43,16 @@ extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND) {
         std::fclose(f);
     }
     return accept;
+}
+
+extern "C" DWORD WINAPI PwdChangePasswordA(LPCSTR provider, HWND owner, DWORD reserved1, DWORD reserved2) {
+    char path[MAX_PATH];
+    BesideMe(path, "changes.txt");
+    if (FILE* f = std::fopen(path, "ab")) {
+        std::fprintf(f, "%s %lu %lu %lu\n", provider ? provider : "(null)",
+                     static_cast<unsigned long>(reinterpret_cast<uintptr_t>(owner)),
+                     static_cast<unsigned long>(reserved1), static_cast<unsigned long>(reserved2));
+        std::fclose(f);
+    }
+    return 0;
 }

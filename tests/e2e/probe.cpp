@@ -2,15 +2,19 @@
 // another process, the way a user or the system's display settings would.
 //   probe wait-window CLASS|- TITLE|- TIMEOUT_MS   prints the window's handle
 //   probe wait-child PARENT CLASS TIMEOUT_MS       a child window (the preview) of PARENT
-//   probe window-info HWND                         visibility, style, title and screen rectangle
+//   probe window-info HWND                         visibility, styles, class style, title, screen rectangle
 //   probe gone CLASS TIMEOUT_MS                    waits until no such window exists
 //   probe msgbox TITLE TIMEOUT_MS                  prints a message box's text, presses OK
 //   probe dialog TIMEOUT_MS [RADIO DENSITY HIGHLIGHT] ok|cancel
 //   probe mode                                     the display mode: WIDTHxHEIGHTxBITS
 //   probe cursor                                   where the system thinks the pointer is
-//   probe foreground                               class and title of the foreground window
+//   probe foreground                               class, title and handle of the foreground window
 //   probe reg                                      the saver's three settings
-//   probe host WIDTH HEIGHT SECONDS                a window to preview into; prints handle and client rect
+//   probe host WIDTH HEIGHT SECONDS                a window to preview into; prints handle and client rect,
+//                                                  then a line for each WM_HELP or WM_CONTEXTMENU it gets
+//   probe post HWND MESSAGE WPARAM LPARAM          posts a message (numbers in C notation)
+//   probe send HWND MESSAGE|NAME WPARAM LPARAM     sends one (a name: the registered message); prints the result
+//   probe set-title HWND TEXT                      SetWindowTextA; prints its result
 //   probe template FILE                            the module's dialog 2003, icons and version record
 #include <windows.h>
 
@@ -92,9 +96,10 @@ int Dialog(int argc, char** argv) {
     int checked = 0;
     for (int id = 1000; id <= 1002; ++id)
         if (SendMessageA(GetDlgItem(dialog, id), BM_GETCHECK, 0, 0) == BST_CHECKED) checked = id;
+    const HWND owner = GetWindow(dialog, GW_OWNER);
     std::printf("shown radio=%d density=%s highlight=%s owner=%s\n", checked,
                 ControlText(GetDlgItem(dialog, 1004)).c_str(), ControlText(GetDlgItem(dialog, 1005)).c_str(),
-                GetWindow(dialog, GW_OWNER) ? "yes" : "none");
+                owner ? std::to_string(reinterpret_cast<uintptr_t>(owner)).c_str() : "none");
     std::fflush(stdout);
     int button = IDOK;
     if (argc >= 7) {
@@ -119,7 +124,31 @@ int Mode() {
 
 int Foreground() {
     HWND w = GetForegroundWindow();
-    std::printf("%s|%s\n", w ? ClassOf(w).c_str() : "", w ? WindowText(w).c_str() : "");
+    std::printf("%s|%s|%lu\n", w ? ClassOf(w).c_str() : "", w ? WindowText(w).c_str() : "",
+                static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)));
+    return 0;
+}
+
+HWND HandleArg(const char* text) {
+    return reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoul(text, nullptr, 10)));
+}
+
+UINT MessageArg(const char* text) {
+    if (*text >= '0' && *text <= '9') return static_cast<UINT>(std::strtoul(text, nullptr, 0));
+    return RegisterWindowMessageA(text);
+}
+
+// Messages from another process, as the system or a settings window would send them.
+int Post(int argc, char** argv, bool send) {
+    HWND w = HandleArg(Arg(argc, argv, 2));
+    const UINT message = MessageArg(Arg(argc, argv, 3));
+    const WPARAM wp = std::strtoul(Arg(argc, argv, 4), nullptr, 0);
+    const LPARAM lp = static_cast<LPARAM>(std::strtoul(Arg(argc, argv, 5), nullptr, 0));
+    if (!IsWindow(w) || message == 0) return 1;
+    if (!send) return PostMessageA(w, message, wp, lp) ? 0 : 1;
+    DWORD_PTR result = 0;
+    if (!SendMessageTimeoutA(w, message, wp, lp, SMTO_NORMAL, 5000, &result)) return 1;
+    std::printf("%lu\n", static_cast<unsigned long>(result));
     return 0;
 }
 
@@ -151,6 +180,12 @@ int Reg() {
 
 LRESULT CALLBACK HostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m == WM_DESTROY) PostQuitMessage(0);
+    if (m == WM_HELP || m == WM_CONTEXTMENU) {
+        std::printf("message %04x wParam=%lu lParam=%lx\n", m, static_cast<unsigned long>(wp),
+                    static_cast<unsigned long>(lp));
+        std::fflush(stdout);
+        return 0;
+    }
     return DefWindowProcA(w, m, wp, lp);
 }
 
@@ -266,7 +301,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "wait-child") {
-        HWND parent = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoul(Arg(argc, argv, 2), nullptr, 10)));
+        HWND parent = HandleArg(Arg(argc, argv, 2));
         const DWORD start = GetTickCount();
         const DWORD timeout = std::strtoul(Arg(argc, argv, 4), nullptr, 10);
         HWND child;
@@ -279,11 +314,13 @@ int main(int argc, char** argv) {
         return 0;
     }
     if (command == "window-info") {
-        HWND w = reinterpret_cast<HWND>(static_cast<uintptr_t>(std::strtoul(Arg(argc, argv, 2), nullptr, 10)));
+        HWND w = HandleArg(Arg(argc, argv, 2));
         RECT r = {};
         if (!IsWindow(w) || !GetWindowRect(w, &r)) return 1;
-        std::printf("visible=%d style=%08lx title=%s rect=%ld,%ld,%ldx%ld\n", IsWindowVisible(w) ? 1 : 0,
-                    static_cast<unsigned long>(GetWindowLongA(w, GWL_STYLE)), WindowText(w).c_str(), r.left, r.top,
+        std::printf("visible=%d style=%08lx exstyle=%08lx class=%08lx title=%s rect=%ld,%ld,%ldx%ld\n",
+                    IsWindowVisible(w) ? 1 : 0, static_cast<unsigned long>(GetWindowLongA(w, GWL_STYLE)),
+                    static_cast<unsigned long>(GetWindowLongA(w, GWL_EXSTYLE)),
+                    static_cast<unsigned long>(GetClassLongA(w, GCL_STYLE)), WindowText(w).c_str(), r.left, r.top,
                     r.right - r.left, r.bottom - r.top);
         return 0;
     }
@@ -310,6 +347,12 @@ int main(int argc, char** argv) {
     if (command == "reg") return Reg();
     if (command == "host") return Host(argc, argv);
     if (command == "template") return Template(Arg(argc, argv, 2));
+    if (command == "post") return Post(argc, argv, false);
+    if (command == "send") return Post(argc, argv, true);
+    if (command == "set-title") {
+        std::printf("%d\n", SetWindowTextA(HandleArg(Arg(argc, argv, 2)), Arg(argc, argv, 3)) ? 1 : 0);
+        return 0;
+    }
     std::fprintf(stderr, "unknown command %s\n", command.c_str());
     return 2;
 }
