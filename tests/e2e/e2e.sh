@@ -208,7 +208,7 @@ case_template() {
   local got
   got=$(probe template 'C:\windows\vorlex.scr')
   diff <(echo "$got") "$VORLEX_E2E_EXPECTED/template.txt" || fail "dialog template or resources differ"
-  pass "dialog 2003, icon group 104 (no 100) and the version record are in the module"
+  pass "dialog 2003, icon group 104 (32x32 and 16x16, both decode; no group 100) and the version record are in the module"
   # The export directory: its name and the three undecorated functions.
   got=$("$VORLEX_OBJDUMP" -p "$VORLEX_SCR" | awk '/^Name[ \t]/ {print "name", $3}
     /^\[Ordinal\/Name Pointer\] Table/ {t = 1; next} t && /^\t\[/ {print $NF} t && /^$/ {t = 0}')

@@ -221,6 +221,38 @@ int Host(int argc, char** argv) {
     return 0;
 }
 
+// The icons that a group lists, each made into an icon the way the system would and
+// marked broken unless it comes out at the size the group states: "32x32x32 16x16x32".
+std::string IconsOf(HMODULE module, int group) {
+    HRSRC dir = FindResourceA(module, MAKEINTRESOURCEA(group), MAKEINTRESOURCEA(14) /* RT_GROUP_ICON */);
+    if (!dir) return "no";
+    const auto* bytes = static_cast<const BYTE*>(LockResource(LoadResource(module, dir)));
+    WORD count = 0;
+    std::memcpy(&count, bytes + 4, 2);
+    std::string out;
+    for (WORD i = 0; i < count; ++i) {
+        const BYTE* entry = bytes + 6 + 14 * i;  // GRPICONDIRENTRY, packed
+        const int width = entry[0] ? entry[0] : 256, height = entry[1] ? entry[1] : 256;
+        WORD bits = 0, id = 0;
+        std::memcpy(&bits, entry + 6, 2);
+        std::memcpy(&id, entry + 12, 2);
+        HRSRC image = FindResourceA(module, MAKEINTRESOURCEA(id), MAKEINTRESOURCEA(3) /* RT_ICON */);
+        HICON icon = image ? CreateIconFromResourceEx(static_cast<BYTE*>(LockResource(LoadResource(module, image))),
+                                                      SizeofResource(module, image), TRUE, 0x00030000, 0, 0, 0)
+                           : nullptr;
+        ICONINFO info = {};
+        BITMAP bitmap = {};
+        const bool ok = icon && GetIconInfo(icon, &info) && GetObjectA(info.hbmColor, sizeof bitmap, &bitmap) &&
+                        bitmap.bmWidth == width && bitmap.bmHeight == height;
+        if (info.hbmColor) DeleteObject(info.hbmColor);
+        if (info.hbmMask) DeleteObject(info.hbmMask);
+        if (icon) DestroyIcon(icon);
+        out += (out.empty() ? "" : " ") + std::to_string(width) + "x" + std::to_string(height) + "x" +
+               std::to_string(bits) + (ok ? "" : "(broken)");
+    }
+    return out;
+}
+
 // Prints dialog template 2003 item by item, in the module's own resource data.
 int Template(const char* file) {
     HMODULE module = LoadLibraryExA(file, nullptr, LOAD_LIBRARY_AS_DATAFILE);
@@ -282,10 +314,8 @@ int Template(const char* file) {
         std::printf("item id=%d class=%s text=\"%s\" pos=%d,%d size=%dx%d style=%08lx\n", id, itemClass.c_str(),
                     itemText.c_str(), ix, iy, icx, icy, itemStyle);
     }
-    std::printf("icon group 104: %s\n",
-                FindResourceA(module, MAKEINTRESOURCEA(104), MAKEINTRESOURCEA(14)) ? "yes" : "no");
-    std::printf("icon group 100: %s\n",
-                FindResourceA(module, MAKEINTRESOURCEA(100), MAKEINTRESOURCEA(14)) ? "yes" : "no");
+    std::printf("icon group 104: %s\n", IconsOf(module, 104).c_str());
+    std::printf("icon group 100: %s\n", IconsOf(module, 100).c_str());
     std::printf("version: %s\n", FindResourceA(module, MAKEINTRESOURCEA(1), MAKEINTRESOURCEA(16)) ? "yes" : "no");
     return 0;
 }
