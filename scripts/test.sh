@@ -29,7 +29,8 @@ run_preset() {
   local out
   out=$(ctest --preset "$preset" -j"$parallel" 2>&1)
   local rc=$?
-  echo "$out" | grep -vE '^\s+(Start|[0-9]+/[0-9]+ Test) .*Passed' | tail -40
+  # Passed cases only as a count; anything else (failures, timeouts) in full.
+  echo "$out" | grep -vE '^\s*(Start +[0-9]+:|[0-9]+/[0-9]+ Test +#[0-9]+: .*Passed)' | grep -v '^\s*$' | tail -40
   local line total nfail
   line=$(echo "$out" | grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' | tail -1)
   total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')

@@ -304,6 +304,10 @@ TEST_P(RenderLoopPacing, FramesAreThirtyMillisecondsApart) {
 INSTANTIATE_TEST_SUITE_P(Clocks, RenderLoopPacing,
                          ::testing::Values(PacingCase{5000, "clock just started"},
                                            PacingCase{0x80000010u, "clock past 2^31 ms"},
-                                           PacingCase{0xFFFFFFC0u, "clock wrapping during the run"}));
+                                           PacingCase{0xFFFFFFC0u, "clock wrapping during the run"}),
+                         [](const ::testing::TestParamInfo<PacingCase>& info) {
+                             const char* names[] = {"JustStarted", "Past2To31", "Wrapping"};
+                             return std::string(names[info.index]);
+                         });
 
 }  // namespace
