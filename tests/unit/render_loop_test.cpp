@@ -301,13 +301,15 @@ TEST_P(RenderLoopPacing, FramesAreThirtyMillisecondsApart) {
         EXPECT_EQ(display.getTimes[i] - display.getTimes[i - 1], 30u) << GetParam().what << " frame " << i;
 }
 
+std::string PacingName(const ::testing::TestParamInfo<PacingCase>& info) {
+    static const char* const kNames[] = {"JustStarted", "Past2To31", "Wrapping"};
+    return kNames[info.index];
+}
+
 INSTANTIATE_TEST_SUITE_P(Clocks, RenderLoopPacing,
                          ::testing::Values(PacingCase{5000, "clock just started"},
                                            PacingCase{0x80000010u, "clock past 2^31 ms"},
                                            PacingCase{0xFFFFFFC0u, "clock wrapping during the run"}),
-                         [](const ::testing::TestParamInfo<PacingCase>& info) {
-                             const char* names[] = {"JustStarted", "Past2To31", "Wrapping"};
-                             return std::string(names[info.index]);
-                         });
+                         PacingName);
 
 }  // namespace
