@@ -617,22 +617,4 @@ TEST_F(RealOffscreen, ColourKeyedBltShowsOnlyNonMagentaPixels) {
     EXPECT_LT(MostSevereLevel(), LOG_WARNING);
 }
 
-// Restoring a surface that was not lost succeeds; the next frame is drawn where the
-// back buffer's memory is now and reaches the window.
-TEST_F(RealOffscreen, RestoreKeepsFramesComing) {
-    EXPECT_TRUE(m->Restore());
-    EXPECT_TRUE(m->stale[0]);
-    const SurfaceInfo* back = m->GetBackBuffer();
-    ASSERT_NE(back, nullptr);
-    EXPECT_FALSE(m->stale[0]) << "learnt again";
-    DDSURFACEDESC d;
-    std::memset(&d, 0, sizeof d);
-    d.dwSize = sizeof d;
-    ASSERT_EQ(m->backBuffer->Lock(nullptr, &d, DDLOCK_WAIT, nullptr), DD_OK);
-    m->backBuffer->Unlock(d.lpSurface);
-    EXPECT_EQ(back->pixels, d.lpSurface);
-    const std::string text = log.Stop();
-    EXPECT_TRUE(Has(text, "LOG_INFO: [DDrawManager::Restore] Surfaces restored")) << text;
-}
-
 }  // namespace
