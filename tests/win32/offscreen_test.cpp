@@ -5,8 +5,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
+#include <fstream>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <vector>
@@ -15,6 +18,8 @@
 #include "diag/log.h"
 #include "diag/log_core.h"
 #include "display/ddraw_manager.h"
+#include "glyphs/graphics_loader.h"
+#include "support/fixed_string.h"
 #include "win32_test_support.h"
 
 namespace {
@@ -542,6 +547,17 @@ int DesktopBits() { return win32test::DesktopCaps(BITSPIXEL); }
 
 using win32test::ReadSurface;
 
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+std::string TempFile(const char* name) {
+    char dir[MAX_PATH];
+    GetTempPathA(MAX_PATH, dir);
+    return std::string(dir) + name;
+}
+
 // A deterministic picture in 5-6-5 with a magenta border and a magenta diagonal.
 std::vector<uint16_t> Picture(int w, int h) {
     std::vector<uint16_t> p(static_cast<size_t>(w) * h);
@@ -567,10 +583,75 @@ protected:
         ASSERT_TRUE(m->CreateDirectDraw(window->Handle(), 200, 150, false));
         ASSERT_EQ(m->GetColorType(), kColor565);
     }
+    // The manager's references to its off-screen surfaces are its only ones, and its
+    // destructor lets go of each: with the device kept alive by a reference of our own,
+    // a reference taken here is the last one left once the manager is gone.
+    void DestroyAndCheckReleased() {
+        std::vector<IDirectDrawSurface*> held;
+        for (IDirectDrawSurface* s : m->offSurfaces) {
+            if (s == nullptr) continue;
+            EXPECT_EQ(s->AddRef(), 2u);
+            held.push_back(s);
+        }
+        IDirectDraw* device = m->directDraw;
+        device->AddRef();
+        m.reset();
+        for (IDirectDrawSurface* s : held) EXPECT_EQ(s->Release(), 0u) << "released by the manager";
+        device->Release();
+    }
+
     LogCapture log;
     std::unique_ptr<win32test::TestWindow> window;
     std::unique_ptr<DDrawManager> m;
 };
+
+// Wine places off-screen plain surfaces in (emulated) local video memory, so they are
+// kept; the other branch is covered by the doubles above.
+TEST_F(RealOffscreen, WineKeepsOffscreenSurfacesInLocalVideoMemory) {
+    const int index = m->AddOffSurface(64, 32);
+    ASSERT_EQ(index, 0);
+    DDSCAPS caps = {};
+    ASSERT_EQ(m->offSurfaces[0]->GetCaps(&caps), DD_OK);
+    std::printf("[ wine ] off-screen surface caps %s\n", Hex(caps.dwCaps).c_str());
+    RecordProperty("OffscreenCaps", Hex(caps.dwCaps));
+    EXPECT_NE(caps.dwCaps & DDSCAPS_LOCALVIDMEM, 0u);
+    EXPECT_NE(caps.dwCaps & DDSCAPS_VIDEOMEMORY, 0u);
+    DDCOLORKEY key = {};
+    ASSERT_EQ(m->offSurfaces[0]->GetColorKey(DDCKEY_SRCBLT, &key), DD_OK);
+    EXPECT_EQ(key.dwColorSpaceLowValue, kMagenta565);
+    EXPECT_EQ(key.dwColorSpaceHighValue, kMagenta565);
+    DestroyAndCheckReleased();
+    const std::string text = log.Stop();
+    EXPECT_TRUE(Has(text, "LOG_SPAM: [DDrawManager::CreateOffSurface] Surface in local video memory")) << text;
+    EXPECT_LT(MostSevereLevel(), LOG_WARNING) << text;
+}
+
+TEST_F(RealOffscreen, TableHoldsTwoHundredSurfaces) {
+    for (int i = 0; i < DDrawManager::kMaxOffSurfaces; ++i) ASSERT_EQ(m->AddOffSurface(8, 4 + i % 3), i);
+    EXPECT_EQ(m->AddOffSurface(8, 4), -1);
+    EXPECT_EQ(m->offCount, 200);
+    EXPECT_EQ(m->offHeights[199], 4 + 199 % 3);
+    DestroyAndCheckReleased();
+    EXPECT_LT(MostSevereLevel(), LOG_WARNING);
+}
+
+// Pixels written through the lock are what the surface holds; a lock outside the table
+// gives nothing.
+TEST_F(RealOffscreen, LockAndUnlock) {
+    ASSERT_EQ(m->AddOffSurface(30, 12), 0);
+    EXPECT_EQ(m->LockOffSurface(1), nullptr);
+    EXPECT_EQ(m->LockOffSurface(-1), nullptr);
+    const SurfaceInfo* info = m->LockOffSurface(0);
+    ASSERT_EQ(info, &m->offLock);
+    ASSERT_NE(info->pixels, nullptr);
+    EXPECT_EQ(info->width, 30);
+    EXPECT_EQ(info->height, 12);
+    EXPECT_GE(info->pitch, 30);
+    const std::vector<uint16_t> picture = Picture(30, 12);
+    for (int y = 0; y < 12; ++y) std::memcpy(info->pixels + y * info->pitch, &picture[static_cast<size_t>(y) * 30], 60);
+    m->UnlockOffSurface(0);
+    EXPECT_EQ(ReadSurface(m->offSurfaces[0], 30, 12), picture) << "unlocked: the surface can be locked again";
+}
 
 // What is drawn into an off-screen surface reaches the back buffer where it is not
 // magenta; where it is, the back buffer keeps its own pixels.
@@ -615,6 +696,34 @@ TEST_F(RealOffscreen, ColourKeyedBltShowsOnlyNonMagentaPixels) {
     ASSERT_EQ(cleared.size(), 200u * 150u);
     EXPECT_EQ(std::count(cleared.begin(), cleared.end(), 0), 200 * 150);
     EXPECT_LT(MostSevereLevel(), LOG_WARNING);
+}
+
+// A TGA file loaded into a locked off-screen surface and saved from it again.
+TEST_F(RealOffscreen, TgaLoadedIntoASurfaceAndSavedFromIt) {
+    constexpr int kSw = 33, kSh = 14;
+    GraphicsLoader loader;
+    loader.SetPixelFormat(m->GetColorType());
+    std::vector<uint16_t> picture = Picture(kSw, kSh);
+    const std::string source = TempFile("vorlex_offscreen_source.tga");
+    const std::string saved = TempFile("vorlex_offscreen_saved.tga");
+    ASSERT_TRUE(loader.SaveTga(FixedString(source.c_str()), SurfaceInfo{picture.data(), kSw, kSh, kSw}));
+
+    ASSERT_EQ(m->AddOffSurface(kSw, kSh), 0);
+    const SurfaceInfo* info = m->LockOffSurface(0);
+    ASSERT_NE(info, nullptr);
+    ASSERT_TRUE(loader.LoadTgaToSurface(FixedString(source.c_str()), *info));
+    for (int y = 0; y < kSh; ++y)
+        for (int x = 0; x < kSw; ++x)
+            ASSERT_EQ(info->pixels[y * info->pitch + x], picture[static_cast<size_t>(y) * kSw + x]) << x << "," << y;
+    ASSERT_TRUE(loader.SaveTga(FixedString(saved.c_str()), *info));
+    m->UnlockOffSurface(0);
+
+    const std::string a = ReadFile(source), b = ReadFile(saved);
+    EXPECT_EQ(a.size(), 18u + kSw * kSh * 3u);
+    EXPECT_EQ(a, b) << "saved from the surface, the file is the one it was loaded from";
+
+    DeleteFileA(source.c_str());
+    DeleteFileA(saved.c_str());
 }
 
 }  // namespace
