@@ -31,6 +31,17 @@ struct Stream {
     uint8_t halfStep;  // the head moves on every second frame
 };
 
+// Grid that covers a screen of width x height pixels with glyphWidth x glyphHeight cells:
+// one column more for the part-cell at the right, two rows more so streams enter and leave
+// the screen through part-cells at the top and bottom.
+struct GridSize {
+    int columns;
+    int rows;
+};
+constexpr GridSize GridFor(int width, int height, int glyphWidth, int glyphHeight) {
+    return {width / glyphWidth + 1, height / glyphHeight + 2};
+}
+
 // The falling-glyph effect without any platform: a grid of cells and a table of
 // streams. The render thread runs StepStreams then SweepCells once per frame.
 class RainModel {

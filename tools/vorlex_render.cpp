@@ -139,11 +139,10 @@ int Render(const RenderOptions& options) {
     }
 
     // Sized and seeded as the window procedure does it.
-    const int columns = options.width / glyphs->width + 1;
-    const int rows = options.height / glyphs->height + 2;
+    const GridSize grid = GridFor(options.width, options.height, glyphs->width, glyphs->height);
     RainModel model;
-    if (!model.Allocate(columns, rows)) {
-        std::fprintf(stderr, "vorlex-render: cannot make a grid of %d x %d cells\n", columns, rows);
+    if (!model.Allocate(grid.columns, grid.rows)) {
+        std::fprintf(stderr, "vorlex-render: cannot make a grid of %d x %d cells\n", grid.columns, grid.rows);
         return kExitFailure;
     }
     RandomSource seeding(options.seed);
@@ -203,7 +202,7 @@ int Render(const RenderOptions& options) {
 
     std::printf("vorlex-render: %d frame%s of %dx%d (%s), %dx%d cells of %dx%d, %d streams, %d%% highlight, seed %u\n",
                 options.frames, options.frames == 1 ? "" : "s", options.width, options.height,
-                options.layout == kColor565 ? "5-6-5" : "5-5-5", columns, rows, glyphs->width, glyphs->height,
+                options.layout == kColor565 ? "5-6-5" : "5-5-5", grid.columns, grid.rows, glyphs->width, glyphs->height,
                 options.density, options.highlight, options.seed);
     if (!options.frameDir.empty())
         std::printf("  frames: %s/frame_00001.png ... frame_%05d.png\n", options.frameDir.c_str(), options.frames);

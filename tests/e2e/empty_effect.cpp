@@ -11,7 +11,7 @@
 
 #include "app/render_loop.h"
 #include "app/saver_state.h"
-#include "display/ddraw_manager.h"
+#include "display/ddraw_manager_win32.h"
 
 namespace {
 

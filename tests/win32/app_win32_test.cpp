@@ -8,17 +8,17 @@
 #include <string>
 #include <vector>
 
-#include "app/config_dialog.h"
+#include "app/config_dialog_win32.h"
 #include "app/saver_state.h"
-#include "app/screen_saver_proc.h"
-#include "app/settings.h"
+#include "app/screen_saver_proc_win32.h"
+#include "app/settings_win32.h"
 #include "app/settings_values.h"
 #include "diag/log.h"
 #include "diag/log_core.h"
-#include "display/ddraw_manager.h"
+#include "display/ddraw_manager_win32.h"
 #include "glyphs/animation.h"
 #include "glyphs/graphics_loader.h"
-#include "host/saver_host.h"
+#include "host/saver_host_win32.h"
 #include "win32_test_support.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <cstring>
 #include <utility>
 
-#include "display/ddraw_manager.h"
+#include "display/ddraw_manager_win32.h"
 
 namespace fakes {
 

@@ -10,7 +10,7 @@
 
 #include <ddraw.h>
 
-#include "display/ddraw_manager.h"
+#include "display/ddraw_manager_win32.h"
 
 #include <atomic>
 #include <cstdint>

@@ -12,7 +12,7 @@
 #include "ddraw_fakes.h"
 #include "diag/log.h"
 #include "diag/log_core.h"
-#include "display/ddraw_manager.h"
+#include "display/ddraw_manager_win32.h"
 #include "display/glyph_blitter.h"
 #include "win32_test_support.h"
 

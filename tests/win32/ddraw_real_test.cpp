@@ -13,7 +13,7 @@
 #include "app/frame_composer.h"
 #include "diag/log.h"
 #include "diag/log_core.h"
-#include "display/ddraw_manager.h"
+#include "display/ddraw_manager_win32.h"
 #include "display/glyph_blitter.h"
 #include "glyphs/animation.h"
 #include "rain/rain_model.h"

@@ -12,10 +12,10 @@
 #include <vector>
 
 #include "app/render_loop.h"
-#include "app/render_thread.h"
+#include "app/render_thread_win32.h"
 #include "app/saver_state.h"
 #include "ddraw_fakes.h"
-#include "display/ddraw_manager.h"
+#include "display/ddraw_manager_win32.h"
 #include "display/glyph_blitter.h"
 #include "win32_test_support.h"
 

@@ -1,7 +1,7 @@
 #include <windows.h>
 
 #include "host/command_line.h"
-#include "host/entry.h"
+#include "host/entry_win32.h"
 
 namespace {
 const char* NextChar(const char* p) { return CharNextA(p); }

@@ -1,9 +1,9 @@
-#include "host/entry.h"
+#include "host/entry_win32.h"
 
-#include "app/config_dialog.h"
+#include "app/config_dialog_win32.h"
 #include "app/settings_values.h"
 #include "host/command_line.h"
-#include "host/saver_host.h"
+#include "host/saver_host_win32.h"
 
 namespace {
 

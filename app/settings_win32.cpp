@@ -1,4 +1,4 @@
-#include "app/settings.h"
+#include "app/settings_win32.h"
 
 #include <windows.h>
 

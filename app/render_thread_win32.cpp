@@ -1,4 +1,4 @@
-#include "app/render_thread.h"
+#include "app/render_thread_win32.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 
 #include "app/render_loop.h"
 #include "diag/log.h"
-#include "display/ddraw_manager.h"
+#include "display/ddraw_manager_win32.h"
 
 namespace {
 

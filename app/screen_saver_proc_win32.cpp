@@ -1,21 +1,21 @@
-#include "app/screen_saver_proc.h"
+#include "app/screen_saver_proc_win32.h"
 
 #include <process.h>
 
 #include <new>
 
-#include "app/render_thread.h"
+#include "app/render_thread_win32.h"
 #include "app/saver_state.h"
-#include "app/settings.h"
+#include "app/settings_win32.h"
 #include "app/settings_values.h"
 #include "diag/log.h"
-#include "display/ddraw_manager.h"
+#include "display/ddraw_manager_win32.h"
 #include "display/glyph_blitter.h"
 #include "glyphs/animation.h"
 #include "glyphs/glyph_set.h"
 #include "glyphs/graphics_loader.h"
 #include "host/dismissal.h"
-#include "host/saver_host.h"
+#include "host/saver_host_win32.h"
 #include "support/fixed_string.h"
 
 namespace {
@@ -122,9 +122,9 @@ LRESULT OnCreate(HWND window) {
     if (!saverState.glyphs) return FailCreate(kGlyphFileMessage);
     ErrorMsg("[WM_CREATE] Glyph images loaded", LOG_INFO);
 
-    const int columns = saverState.screenWidth / saverState.glyphs->width + 1;
-    const int rows = saverState.screenHeight / saverState.glyphs->height + 2;
-    if (!saverState.rain.Allocate(columns, rows)) return FailCreate("[WM_CREATE] Unable to allocate memory for Vorlex");
+    const GridSize grid = GridFor(saverState.screenWidth, saverState.screenHeight, saverState.glyphs->width,
+                                  saverState.glyphs->height);
+    if (!saverState.rain.Allocate(grid.columns, grid.rows)) return FailCreate("[WM_CREATE] Unable to allocate memory for Vorlex");
     // The stream table holds 400 streams; a larger stored Density is used as 400.
     saverState.rain.Seed(ClampDensity(saverState.density), random);
 

@@ -1,10 +1,10 @@
-#include "app/config_dialog.h"
+#include "app/config_dialog_win32.h"
 
 #include <cstring>
 #include <string>
 
 #include "app/saver_state.h"
-#include "app/settings.h"
+#include "app/settings_win32.h"
 #include "app/settings_values.h"
 
 namespace {

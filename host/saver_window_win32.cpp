@@ -1,8 +1,8 @@
 #include <windows.h>
 
-#include "app/screen_saver_proc.h"
+#include "app/screen_saver_proc_win32.h"
 #include "host/dismissal.h"
-#include "host/saver_host.h"
+#include "host/saver_host_win32.h"
 
 static_assert(WM_SETTEXT == msg::kSetText && WM_PAINT == msg::kPaint && WM_SHOWWINDOW == msg::kShowWindow &&
                   WM_ACTIVATEAPP == msg::kActivateApp && WM_SETCURSOR == msg::kSetCursor && WM_POWER == msg::kPower &&

@@ -3,8 +3,8 @@
 #include <cstring>
 
 #include "diag/log.h"
-#include "display/ddraw_manager.h"
-#include "display/ddraw_util.h"
+#include "display/ddraw_manager_win32.h"
+#include "display/ddraw_util_win32.h"
 
 using ddraw_util::Expired;
 using ddraw_util::Pause;

@@ -1,9 +1,9 @@
-#include "display/ddraw_manager.h"
+#include "display/ddraw_manager_win32.h"
 
 #include <cstring>
 
 #include "diag/log.h"
-#include "display/ddraw_util.h"
+#include "display/ddraw_util_win32.h"
 #include "display/glyph_blitter.h"
 
 DirectDrawCreateProc directDrawCreate = DirectDrawCreate;
