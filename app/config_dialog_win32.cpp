@@ -4,8 +4,8 @@
 #include <string>
 
 #include "app/saver_state.h"
-#include "app/settings_win32.h"
 #include "app/settings_values.h"
+#include "app/settings_win32.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 
 #include "app/render_thread_win32.h"
 #include "app/saver_state.h"
-#include "app/settings_win32.h"
 #include "app/settings_values.h"
+#include "app/settings_win32.h"
 #include "diag/log.h"
 #include "display/ddraw_manager_win32.h"
 #include "display/glyph_blitter.h"
@@ -122,9 +122,10 @@ LRESULT OnCreate(HWND window) {
     if (!saverState.glyphs) return FailCreate(kGlyphFileMessage);
     ErrorMsg("[WM_CREATE] Glyph images loaded", LOG_INFO);
 
-    const GridSize grid = GridFor(saverState.screenWidth, saverState.screenHeight, saverState.glyphs->width,
-                                  saverState.glyphs->height);
-    if (!saverState.rain.Allocate(grid.columns, grid.rows)) return FailCreate("[WM_CREATE] Unable to allocate memory for Vorlex");
+    const GridSize grid =
+        GridFor(saverState.screenWidth, saverState.screenHeight, saverState.glyphs->width, saverState.glyphs->height);
+    if (!saverState.rain.Allocate(grid.columns, grid.rows))
+        return FailCreate("[WM_CREATE] Unable to allocate memory for Vorlex");
     // The stream table holds 400 streams; a larger stored Density is used as 400.
     saverState.rain.Seed(ClampDensity(saverState.density), random);
 
