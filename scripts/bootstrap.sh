@@ -9,6 +9,7 @@ native_pkgs=(
   clang libclang-rt-14-dev clang-format
   libfreetype-dev libpng-dev zlib1g-dev fonts-dejavu-core python3 python3-pil
   g++-mingw-w64-i686 binutils-mingw-w64-i686
+  nsis icoutils zip  # Windows installer and zip; wrestool reads the version record
   xvfb xauth x11-utils imagemagick xdotool procps util-linux
 )
 wine_pkgs=(wine wine32:i386)

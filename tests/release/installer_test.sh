@@ -19,6 +19,7 @@ rm -rf "$VORLEX_RELEASE_DIR"
 harness_start_xvfb 24 1280x1024
 export DISPLAY=$HARNESS_DISPLAY
 harness_wine_prefix "$WINEPREFIX"
+[ -f "$WINEPREFIX/system.reg" ] || fail "Wine could not set up $WINEPREFIX (can this machine run 32-bit programs?)"
 W=$WINEPREFIX/drive_c/windows
 PF="$WINEPREFIX/drive_c/Program Files/Vorlex"
 query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
@@ -81,9 +82,18 @@ for f in vorlex.scr glyph2.ani vorlexcode.log vorlexcode_fs.log; do [ ! -e "$W/$
 [ ! -e "$PF" ] || fail "$PF left behind: $(ls "$PF")"
 ! query "$UNINSTALL" >/dev/null || fail "uninstall entry left behind"
 [ -z "$(value "$DESKTOP" SCRNSAVE.EXE)" ] || fail "SCRNSAVE.EXE left: $(value "$DESKTOP" SCRNSAVE.EXE)"
-diff <(echo "$desktop_before") <(query "$DESKTOP" /s) || fail "other Control Panel\\Desktop values changed"
+diff <(echo "$desktop_before") <(echo "$(query "$DESKTOP" /s)") || fail "other Control Panel\\Desktop values changed"
 [ "$(value "$SETTINGS" Density)" = 0x7b ] || fail "silent uninstall removed the settings"
 pass "/S uninstall: files, logs, licences and entry gone, SCRNSAVE.EXE cleared, the rest of Desktop and the settings kept"
+
+# --- a current saver other than Vorlex: a silent install and an uninstall leave it alone
+other='C:\windows\other.scr'
+wine reg add "$DESKTOP" /v SCRNSAVE.EXE /d "$other" /f >/dev/null 2>&1
+install
+wine "$PF/uninstall.exe" /S
+wineserver -w
+[ "$(value "$DESKTOP" SCRNSAVE.EXE)" = "$other" ] || fail "SCRNSAVE.EXE $other became '$(value "$DESKTOP" SCRNSAVE.EXE)'"
+pass "SCRNSAVE.EXE naming another saver survives /S install and uninstall"
 
 # --- the version in the module is the project's
 got=$(wrestool -x --raw -t16 "$VORLEX_OUT_DIR/vorlex.scr" | python3 -c 'import re, struct, sys
