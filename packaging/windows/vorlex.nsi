@@ -40,7 +40,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) Zelvoran, MIT licence
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_COMPONENTSPAGE_NODESC
-!insertmacro MUI_PAGE_LICENSE "${DOCS_DIR}\LICENSE.txt"
+!define MUI_COMPONENTSPAGE_TEXT_TOP "The screen saver goes into the Windows directory, its licences into $PROGRAMFILES\Vorlex. Untick the box to keep the current screen saver."
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
