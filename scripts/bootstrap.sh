@@ -10,6 +10,7 @@ native_pkgs=(
   libfreetype-dev libpng-dev zlib1g-dev fonts-dejavu-core python3 python3-pil
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   xvfb xauth x11-utils imagemagick xdotool procps util-linux
+  libx11-dev libxext-dev dpkg-dev file
 )
 wine_pkgs=(wine wine32:i386)
 
