@@ -40,7 +40,8 @@ TEST(PixelConverter, WidensEachChannelToFullRange) {
 TEST(PixelConverter, FramePassAgreesWithTablesForEveryPixel) {
     constexpr int kWidth = 251, kPitch = 256, kHeight = 256;
     std::vector<uint16_t> frame(kPitch * kHeight);
-    for (size_t i = 0; i < frame.size(); ++i) frame[i] = static_cast<uint16_t>(i * 251);  // 251 is odd: every value once
+    for (size_t i = 0; i < frame.size(); ++i)
+        frame[i] = static_cast<uint16_t>(i * 251);  // 251 is odd: every value once
     std::vector<uint32_t> wide(kPitch * kHeight, 0xDEADBEEF);
     PixelConverter convert;
     ASSERT_TRUE(convert.Build(kColor565, 0xFF0000, 0xFF00, 0xFF));
