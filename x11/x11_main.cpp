@@ -144,7 +144,7 @@ private:
         shm_.shmaddr = image_->data = static_cast<char*>(shmat(shm_.shmid, nullptr, 0));
         if (shm_.shmaddr == reinterpret_cast<char*>(-1)) {
             shm_.shmaddr = image_->data = nullptr;
-            shmctl(shm_.shmid, IPC_RMID, nullptr);
+            shmctl(shm_.shmid, IPC_RMID, nullptr /* never mapped */);
             return DropShared();
         }
         shm_.readOnly = False;
