@@ -4,16 +4,14 @@
 
 #include <vector>
 
-struct WideCase {
-    const char* name;
-    ColorType layout;
-    uint32_t red, green, blue;
-    uint16_t pixel;
-    uint32_t expected;
-};
-
 TEST(PixelConverter, WidensEachChannelToFullRange) {
-    const WideCase cases[] = {
+    const struct {
+        const char* name;
+        ColorType layout;
+        uint32_t red, green, blue;
+        uint16_t pixel;
+        uint32_t expected;
+    } cases[] = {
         {"white 565 to RGB", kColor565, 0xFF0000, 0xFF00, 0xFF, 0xFFFF, 0xFFFFFF},
         {"red 565 to RGB", kColor565, 0xFF0000, 0xFF00, 0xFF, 0xF800, 0xFF0000},
         {"half green 565 to RGB", kColor565, 0xFF0000, 0xFF00, 0xFF, 0x0400, 0x008200},
@@ -24,7 +22,7 @@ TEST(PixelConverter, WidensEachChannelToFullRange) {
         {"top bit of 555 ignored", kColor555, 0xFF0000, 0xFF00, 0xFF, 0x8000, 0x000000},
         {"white 565 to 10-bit", kColor565, 0x3FF00000, 0xFFC00, 0x3FF, 0xFFFF, 0x3FFFFFFF},
     };
-    for (const WideCase& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         PixelConverter convert;
         ASSERT_TRUE(convert.Build(c.layout, c.red, c.green, c.blue));
@@ -46,10 +44,6 @@ TEST(PixelConverter, FramePassAgreesWithTablesForEveryPixel) {
     PixelConverter convert;
     ASSERT_TRUE(convert.Build(kColor565, 0xFF0000, 0xFF00, 0xFF));
     convert.ConvertFrame(SurfaceInfo{frame.data(), kWidth, kHeight, kPitch}, wide.data(), kPitch);
-    for (int y = 0; y < kHeight; ++y) {
-        for (int x = 0; x < kPitch; ++x) {
-            const size_t i = static_cast<size_t>(y) * kPitch + x;
-            ASSERT_EQ(wide[i], x < kWidth ? convert.Convert(frame[i]) : 0xDEADBEEF) << "x " << x << " y " << y;
-        }
-    }
+    for (size_t i = 0; i < frame.size(); ++i)
+        ASSERT_EQ(wide[i], i % kPitch < kWidth ? convert.Convert(frame[i]) : 0xDEADBEEF) << "pixel " << i;
 }

@@ -18,8 +18,7 @@ green() {
 start() { DISPLAY=$HARNESS_DISPLAY "$@" 2>stderr.txt & pid=$!; sleep 1; kill -0 "$pid" || fail "it ended: $(cat stderr.txt)"; }
 dpkg_wait() {  # another apt or dpkg may hold the lock for a while
   for _ in $(seq 90); do dpkg "$@" >/dev/null 2>dpkg.txt && return 0; grep -q lock dpkg.txt || break; sleep 2; done
-  cat dpkg.txt >&2; return 1
-}
+  cat dpkg.txt >&2; return 1; }
 own_window() { DISPLAY=$HARNESS_DISPLAY xdotool search --sync --name '^vorlex$' | head -1; }
 
 case $case_name in
@@ -27,8 +26,7 @@ own24)  # its own window, 24-bit: green rain that moves
   harness_start_xvfb 24 1600x900
   start "$prog" -geometry 1280x720 -seed 7
   win=$(own_window); shot "$win" a.png; sleep 0.2; shot "$win" b.png
-  [ "$(identify -format %wx%h a.png)" = 1280x720 ] || fail "window is not 1280x720"
-  green a.png
+  [ "$(identify -format %wx%h a.png)" = 1280x720 ] || fail "window is not 1280x720"; green a.png
   [ "$(compare -metric AE a.png b.png null: 2>&1 || true)" != 0 ] || fail "two screenshots are the same" ;;
 windowid)  # a window the test made: only that window changes
   harness_start_xvfb 24 800x600
@@ -39,28 +37,25 @@ windowid)  # a window the test made: only that window changes
     /Border width/ { printf " %d %d", c[1] + $3, c[2] + $3 }')
   shot root before.png; start "$prog" -window-id "$id"; shot root after.png
   box=$(convert before.png after.png -compose difference -composite -threshold 1% -format '%@' info:)
-  echo "changed: $box, window 300x200 at$at"
   echo "$box$at" | awk -F'[x+ ]' '{ exit !($3 >= $5 && $4 >= $6 && $3 + $1 <= $5 + 300 && $4 + $2 <= $6 + 200 &&
-    $1 > 250 && $2 > 150) }' || fail "changed $box, not the window"
+    $1 > 250 && $2 > 150) }' || fail "changed $box, not the window at$at"
   convert after.png -crop "$box" +repage inside.png; green inside.png ;;
 depth16)  # 16-bit 5-6-5 server, the window taken from XSCREENSAVER_WINDOW
   harness_start_xvfb 16 800x600
   root=$(DISPLAY=$HARNESS_DISPLAY xwininfo -root | awk '/Window id:/ { print $4 }')
-  XSCREENSAVER_WINDOW=$root start "$prog"
-  shot root a.png; green a.png ;;
+  XSCREENSAVER_WINDOW=$root start "$prog"; shot root a.png; green a.png ;;
 resize)  # grows to 640x480: the rain fills the new size
   harness_start_xvfb 24 800x600
   start "$prog" -geometry 320x240
-  win=$(own_window); DISPLAY=$HARNESS_DISPLAY xdotool windowsize "$win" 640 480; sleep 0.5
-  kill -0 "$pid" || fail "it ended on the resize"
+  win=$(own_window); DISPLAY=$HARNESS_DISPLAY xdotool windowsize "$win" 640 480
+  sleep 0.5; kill -0 "$pid" || fail "it ended on the resize"
   shot "$win" a.png; [ "$(identify -format %wx%h a.png)" = 640x480 ] || fail "window not resized"
   convert a.png -crop 320x240+320+240 corner.png; green corner.png ;;
 sigterm)  # SIGTERM: exit 0 within 200 ms, no shared memory left
   harness_start_xvfb 24 1280x1024
   start "$prog" -root
   segments() { ipcs -m -p | awk -v p="$pid" '$3 == p'; }
-  for _ in $(seq 50); do [ -n "$(segments)" ] && break; sleep 0.1; done
-  [ -n "$(segments)" ] || fail "no MIT-SHM segment while running"
+  for _ in $(seq 50); do [ -n "$(segments)" ] && break; sleep 0.1; done; [ -n "$(segments)" ] || fail "no MIT-SHM"
   t0=${EPOCHREALTIME/./}; kill -TERM "$pid"; rc=0; wait "$pid" || rc=$?; t1=${EPOCHREALTIME/./}
   ms=$(((t1 - t0) / 1000)); echo "exit $rc after $ms ms"
   [ "$rc" = 0 ] && [ "$ms" -le "${X11_EXIT_LIMIT_MS:-200}" ] || fail "exit $rc after $ms ms"
@@ -74,8 +69,7 @@ errors)  # bad options exit 2 with usage, no glyph file exits 3 naming the paths
   HOME=$work XDG_DATA_HOME=$work/home XDG_DATA_DIRS=$work/sys bin/vorlex -glyphs "$work/none.ani" 2>err.txt || rc=$?
   cat err.txt; [ "$rc" = 3 ] && [ "$(wc -l <err.txt)" = 1 ] || fail "missing glyphs: exit $rc"
   for p in none.ani home/vorlex/glyph2.ani sys/vorlex/glyph2.ani bin/glyph2.ani; do
-    grep -qF "$work/$p" err.txt || fail "path $p not named"
-  done ;;
+    grep -qF "$work/$p" err.txt || fail "path $p not named"; done ;;
 deb)  # the package installs, its program runs, and it is removed again
   cpack --config "$build/CPackConfig.cmake" -B "$work" >cpack.txt || fail "cpack: $(cat cpack.txt)"
   deb=$(ls "$work"/vorlex_*_amd64.deb); dpkg-deb -f "$deb" Depends | tee depends.txt | grep -q libx11-6 || fail "no libx11-6 dependency"
