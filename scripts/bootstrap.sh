@@ -11,6 +11,7 @@ native_pkgs=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   nsis icoutils zip  # Windows installer and zip; wrestool reads the version record
   xvfb xauth x11-utils imagemagick xdotool procps util-linux
+  libx11-dev libxext-dev dpkg-dev file
 )
 # The tests run the x86_64 build under Wine: some machines cannot execute 32-bit programs,
 # so Wine's 32-bit half is neither needed nor wanted (it would shadow the 64-bit loader).

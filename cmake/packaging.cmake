@@ -1,0 +1,35 @@
+# Install rules for vorlex on Linux and its Debian package (CPack's DEB generator).
+# Release: after building the native-release preset, `cpack --preset deb` writes
+# build/native-release/vorlex_<VERSION>_amd64.deb.
+if(CMAKE_CROSSCOMPILING OR VORLEX_FUZZ OR NOT TARGET vorlex_x11_program)
+  return()
+endif()
+
+include(GNUInstallDirs)
+install(TARGETS vorlex_x11_program RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver COMPONENT x11)
+install(FILES ${VORLEX_OUTPUT_DIR}/glyph2.ani DESTINATION ${CMAKE_INSTALL_DATADIR}/vorlex COMPONENT x11)
+install(FILES ${PROJECT_SOURCE_DIR}/x11/vorlex.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config
+        COMPONENT x11)
+install(FILES ${PROJECT_SOURCE_DIR}/x11/vorlex.6 DESTINATION ${CMAKE_INSTALL_MANDIR}/man6 COMPONENT x11)
+install(FILES ${PROJECT_SOURCE_DIR}/x11/copyright DESTINATION ${CMAKE_INSTALL_DOCDIR} COMPONENT x11)
+
+set(CPACK_GENERATOR DEB)
+set(CPACK_PACKAGE_NAME vorlex)
+set(CPACK_PACKAGE_VENDOR "Zelvoran")
+set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
+set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "falling columns of glyphs, a screen saver for XScreenSaver")
+set(CPACK_PACKAGE_DESCRIPTION
+    "Vorlex fills the screen with columns of glyphs falling from top to bottom: streams\n"
+    "that fade over their last three cells, glyphs that change at random and highlights\n"
+    "that run down the columns. It is the rain of the Vorlex Code Emulator screen saver\n"
+    "for Windows, built from the same code, as a program for XScreenSaver.")
+string(JOIN "" CPACK_PACKAGE_DESCRIPTION ${CPACK_PACKAGE_DESCRIPTION})
+set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Vorlex developers <vorlex@zelvoran.invalid>")
+set(CPACK_DEBIAN_PACKAGE_SECTION x11)
+set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_SUGGESTS xscreensaver)
+set(CPACK_STRIP_FILES ON)
+include(CPack)

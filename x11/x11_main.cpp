@@ -1,0 +1,441 @@
+// vorlex for X11: the host around RainEffect. It owns the X connection, the window, the
+// clock and the events; the effect only draws 16-bit frames, which go to the server as
+// they are on 16-bit visuals and through PixelConverter on 24/32-bit ones.
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/extensions/XShm.h>
+#include <limits.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/ipc.h>
+#include <sys/shm.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "x11/glyph_search.h"
+#include "x11/pixel_convert.h"
+#include "x11/rain_effect.h"
+#include "x11/saver_options.h"
+
+namespace {
+
+volatile sig_atomic_t gStopSignal = 0;
+void OnStopSignal(int) { gStopSignal = 1; }
+
+// X errors: while trapping (the MIT-SHM attach) they are only noted; otherwise an error
+// on our drawable means the window went away under us, anything else ends the program.
+bool gTrapping = false;
+bool gTrapped = false;
+bool gWindowGone = false;
+XID gTarget = 0;
+
+int OnXError(Display* dpy, XErrorEvent* e) {
+    if (gTrapping) {
+        gTrapped = true;
+        return 0;
+    }
+    if (e->resourceid == gTarget && (e->error_code == BadWindow || e->error_code == BadDrawable)) {
+        gWindowGone = true;
+        return 0;
+    }
+    char text[128];
+    XGetErrorText(dpy, e->error_code, text, sizeof text);
+    std::fprintf(stderr, "vorlex: X error: %s (request %d)\n", text, e->request_code);
+    std::exit(kExitFailure);
+}
+
+int OnXIOError(Display*) {
+    // The shared segment was marked for removal when attached, so it goes with us.
+    std::fprintf(stderr, "vorlex: lost the connection to the X server\n");
+    _exit(kExitFailure);
+}
+
+double Now() {
+    timespec t;
+    clock_gettime(CLOCK_MONOTONIC, &t);
+    return static_cast<double>(t.tv_sec) + static_cast<double>(t.tv_nsec) * 1e-9;
+}
+
+std::string ProgramDir() {
+    char buf[PATH_MAX];
+    const ssize_t n = readlink("/proc/self/exe", buf, sizeof buf - 1);
+    if (n <= 0) return std::string();
+    std::string path(buf, static_cast<size_t>(n));
+    return path.substr(0, path.rfind('/'));
+}
+
+// The frame the effect draws and the image the server is given, with MIT-SHM when the
+// server offers it.
+class Presenter {
+public:
+    Presenter(Display* dpy, Drawable target, Visual* visual, int depth, const PixelConverter* convert)
+        : dpy_(dpy), target_(target), visual_(visual), depth_(depth), convert_(convert) {
+        gc_ = XCreateGC(dpy_, target_, 0, nullptr);
+        int major = 0, minor = 0;
+        Bool pixmaps = False;
+        useShm_ = XShmQueryVersion(dpy_, &major, &minor, &pixmaps) == True;
+        if (useShm_) completionType_ = XShmGetEventBase(dpy_) + ShmCompletion;
+    }
+    ~Presenter() {
+        Release();
+        XFreeGC(dpy_, gc_);
+    }
+
+    // A frame and image of width x height; false when neither kind of image can be had.
+    bool Resize(int width, int height) {
+        Release();
+        if (useShm_ && !CreateShared(width, height)) useShm_ = false;
+        if (!useShm_ && !CreatePlain(width, height)) return false;
+        if (image_->bits_per_pixel != (convert_ != nullptr ? 32 : 16)) return false;
+        if (convert_ == nullptr) {
+            surface_ = {reinterpret_cast<uint16_t*>(image_->data), width, height, image_->bytes_per_line / 2};
+        } else {
+            frame_.assign(static_cast<size_t>(width) * static_cast<size_t>(height), 0);
+            surface_ = {frame_.data(), width, height, width};
+        }
+        return true;
+    }
+
+    const SurfaceInfo& Surface() const { return surface_; }
+    bool Pending() const { return pending_; }
+    bool Shared() const { return useShm_; }
+
+    void Show() {
+        if (image_ == nullptr || pending_) return;
+        if (convert_ != nullptr)
+            convert_->ConvertFrame(surface_, reinterpret_cast<uint32_t*>(image_->data), image_->bytes_per_line / 4);
+        if (useShm_) {
+            XShmPutImage(dpy_, target_, gc_, image_, 0, 0, 0, 0, image_->width, image_->height, True);
+            pending_ = true;
+            pendingSince_ = Now();
+        } else {
+            XPutImage(dpy_, target_, gc_, image_, 0, 0, 0, 0, image_->width, image_->height);
+        }
+    }
+
+    // True for the event that tells the server is done with the shared image.
+    bool TakeEvent(const XEvent& e) {
+        if (!useShm_ || e.type != completionType_) return false;
+        pending_ = false;
+        return true;
+    }
+    // A completion that never comes (the window went away meanwhile) must not stop the rain.
+    void ExpireWait(double now) {
+        if (pending_ && now - pendingSince_ > 1.0) pending_ = false;
+    }
+
+private:
+    bool CreateShared(int width, int height) {
+        image_ = XShmCreateImage(dpy_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr, &shm_,
+                                 static_cast<unsigned>(width), static_cast<unsigned>(height));
+        if (image_ == nullptr) return false;
+        shm_.shmid =
+            shmget(IPC_PRIVATE, static_cast<size_t>(image_->bytes_per_line) * image_->height, IPC_CREAT | 0600);
+        if (shm_.shmid < 0) return DropShared();
+        shm_.shmaddr = image_->data = static_cast<char*>(shmat(shm_.shmid, nullptr, 0));
+        if (shm_.shmaddr == reinterpret_cast<char*>(-1)) {
+            shm_.shmaddr = image_->data = nullptr;
+            shmctl(shm_.shmid, IPC_RMID, nullptr /* never mapped */);
+            return DropShared();
+        }
+        shm_.readOnly = False;
+        // A remote server cannot attach; it answers with an error.
+        gTrapping = true;
+        gTrapped = false;
+        const Bool attached = XShmAttach(dpy_, &shm_);
+        XSync(dpy_, False);
+        gTrapping = false;
+        // Removed once the server and we have let go, however we end.
+        shmctl(shm_.shmid, IPC_RMID, nullptr);
+        if (attached != True || gTrapped) {
+            shmdt(shm_.shmaddr);
+            image_->data = nullptr;
+            return DropShared();
+        }
+        attached_ = true;
+        return true;
+    }
+    bool DropShared() {
+        XDestroyImage(image_);
+        image_ = nullptr;
+        return false;
+    }
+    bool CreatePlain(int width, int height) {
+        const int bytesPerPixel = convert_ != nullptr ? 4 : 2;
+        char* data = static_cast<char*>(std::calloc(static_cast<size_t>(width) * height, bytesPerPixel));
+        if (data == nullptr) return false;
+        image_ = XCreateImage(dpy_, visual_, static_cast<unsigned>(depth_), ZPixmap, 0, data,
+                              static_cast<unsigned>(width), static_cast<unsigned>(height), bytesPerPixel * 8, 0);
+        if (image_ == nullptr) {
+            std::free(data);
+            return false;
+        }
+        return true;
+    }
+    void Release() {
+        if (image_ == nullptr) return;
+        if (attached_) {
+            XShmDetach(dpy_, &shm_);
+            XSync(dpy_, False);
+            shmdt(shm_.shmaddr);
+            image_->data = nullptr;
+            attached_ = false;
+        }
+        XDestroyImage(image_);
+        image_ = nullptr;
+        pending_ = false;
+    }
+
+    Display* dpy_;
+    Drawable target_;
+    Visual* visual_;
+    int depth_;
+    const PixelConverter* convert_;
+    GC gc_;
+    bool useShm_ = false;
+    bool attached_ = false;
+    int completionType_ = -1;
+    XShmSegmentInfo shm_ = {};
+    XImage* image_ = nullptr;
+    std::vector<uint16_t> frame_;
+    SurfaceInfo surface_;
+    bool pending_ = false;
+    double pendingSince_ = 0;
+};
+
+struct Target {
+    Window window = 0;
+    bool own = false;
+    Visual* visual = nullptr;
+    int depth = 0;
+    int width = 0;
+    int height = 0;
+};
+
+Window CreateOwnWindow(Display* dpy, const SaverOptions& options, Atom deleteWindow) {
+    const int screen = DefaultScreen(dpy);
+    const bool full = options.mode == WindowMode::kFullscreen;
+    const unsigned w = static_cast<unsigned>(full ? DisplayWidth(dpy, screen) : options.width);
+    const unsigned h = static_cast<unsigned>(full ? DisplayHeight(dpy, screen) : options.height);
+    Window win = XCreateSimpleWindow(dpy, RootWindow(dpy, screen), 0, 0, w, h, 0, BlackPixel(dpy, screen),
+                                     BlackPixel(dpy, screen));
+    XStoreName(dpy, win, "vorlex");
+    XClassHint hint;
+    char name[] = "vorlex", cls[] = "Vorlex";
+    hint.res_name = name;
+    hint.res_class = cls;
+    XSetClassHint(dpy, win, &hint);
+    XSetWMProtocols(dpy, win, &deleteWindow, 1);
+    if (full) {
+        Atom state = XInternAtom(dpy, "_NET_WM_STATE", False);
+        Atom fullscreen = XInternAtom(dpy, "_NET_WM_STATE_FULLSCREEN", False);
+        XChangeProperty(dpy, win, state, XA_ATOM, 32, PropModeReplace, reinterpret_cast<unsigned char*>(&fullscreen),
+                        1);
+    }
+    XSelectInput(dpy, win, StructureNotifyMask | ExposureMask);
+    XMapRaised(dpy, win);
+    return win;
+}
+
+// The window to draw on, its visual and size; false (said on stderr) when it cannot be had.
+bool FindTarget(Display* dpy, const SaverOptions& options, Atom deleteWindow, Target& t) {
+    switch (options.mode) {
+        case WindowMode::kRoot:
+            t.window = DefaultRootWindow(dpy);
+            break;
+        case WindowMode::kWindowId:
+            t.window = options.windowId;
+            break;
+        default:
+            t.window = CreateOwnWindow(dpy, options, deleteWindow);
+            t.own = true;
+            break;
+    }
+    gTarget = t.window;
+    XWindowAttributes a;
+    if (XGetWindowAttributes(dpy, t.window, &a) == 0 || gWindowGone) {
+        std::fprintf(stderr, "vorlex: no window 0x%lx on this display\n", t.window);
+        return false;
+    }
+    // Structure events only: the framework owns the window and its other attributes.
+    if (!t.own) XSelectInput(dpy, t.window, StructureNotifyMask);
+    t.visual = a.visual;
+    t.depth = a.depth;
+    t.width = a.width;
+    t.height = a.height;
+    return true;
+}
+
+// The 16-bit layout a visual takes as it is; -1 when it needs the conversion pass,
+// -2 when it cannot be drawn on at all.
+int LayoutFor(const Target& t) {
+    const Visual* v = t.visual;
+    if (v->c_class != TrueColor) return -2;
+    if (t.depth == 16 && v->red_mask == 0xF800 && v->green_mask == 0x07E0 && v->blue_mask == 0x001F) return kColor565;
+    if (t.depth == 15 && v->red_mask == 0x7C00 && v->green_mask == 0x03E0 && v->blue_mask == 0x001F) return kColor555;
+    if (t.depth == 24 || t.depth == 32) return -1;
+    return -2;
+}
+
+int Run(const SaverOptions& options) {
+    const char* home = std::getenv("HOME");
+    const std::vector<std::string> candidates = GlyphCandidates(options.glyphPath, std::getenv("XDG_DATA_HOME"),
+                                                                std::getenv("XDG_DATA_DIRS"), home, ProgramDir());
+    std::string tried, found;
+    std::unique_ptr<Animation> glyphs = LoadFirstGlyphSet(candidates, kColor565, tried, found);
+    if (glyphs == nullptr) {
+        std::fprintf(stderr, "vorlex: no usable glyph file; tried %s\n", tried.c_str());
+        return kExitUnusable;
+    }
+
+    Display* dpy = XOpenDisplay(nullptr);
+    if (dpy == nullptr) {
+        std::fprintf(stderr, "vorlex: cannot open display \"%s\"\n", XDisplayName(nullptr));
+        return kExitFailure;
+    }
+    XSetErrorHandler(OnXError);
+    XSetIOErrorHandler(OnXIOError);
+    const Atom deleteWindow = XInternAtom(dpy, "WM_DELETE_WINDOW", False);
+
+    Target target;
+    if (!FindTarget(dpy, options, deleteWindow, target)) {
+        XCloseDisplay(dpy);
+        return kExitFailure;
+    }
+    const int layoutOrWide = LayoutFor(target);
+    if (layoutOrWide == -2) {
+        std::fprintf(stderr,
+                     "vorlex: cannot draw on a %d-bit visual of class %d: it needs TrueColor at 16 bits (5-6-5 or "
+                     "5-5-5), 24 or 32 bits\n",
+                     target.depth, target.visual->c_class);
+        XCloseDisplay(dpy);
+        return kExitUnusable;
+    }
+    PixelConverter converter;
+    const bool wide = layoutOrWide == -1;
+    const ColorType layout = wide ? kColor565 : layoutOrWide;
+    if (wide && !converter.Build(layout, static_cast<uint32_t>(target.visual->red_mask),
+                                 static_cast<uint32_t>(target.visual->green_mask),
+                                 static_cast<uint32_t>(target.visual->blue_mask))) {
+        std::fprintf(stderr, "vorlex: the visual's colour masks are unusable\n");
+        XCloseDisplay(dpy);
+        return kExitUnusable;
+    }
+    if (layout != kColor565) {
+        glyphs = LoadFirstGlyphSet({found}, layout, tried, found);
+        if (glyphs == nullptr) {
+            std::fprintf(stderr, "vorlex: no usable glyph file; tried %s\n", tried.c_str());
+            XCloseDisplay(dpy);
+            return kExitUnusable;
+        }
+    }
+
+    const uint32_t seed = options.seeded ? options.seed : static_cast<uint32_t>(time(nullptr) ^ (getpid() << 16));
+    RainEffect effect(std::move(glyphs), layout, options.density, options.highlight, seed);
+    int exitCode = kExitOk;
+    {
+        Presenter presenter(dpy, target.window, target.visual, target.depth, wide ? &converter : nullptr);
+        int width = target.width, height = target.height;
+        bool reshape = true;
+        const double delay = static_cast<double>(options.delayUsec) * 1e-6;
+        double next = Now(), fpsStart = next, fps = 0;
+        int fpsFrames = 0;
+        bool quit = false;
+        while (!quit && gStopSignal == 0) {
+            while (!quit && XPending(dpy) > 0) {
+                XEvent e;
+                XNextEvent(dpy, &e);
+                if (presenter.TakeEvent(e)) continue;
+                switch (e.type) {
+                    case ConfigureNotify:
+                        if (e.xconfigure.window == target.window &&
+                            (e.xconfigure.width != width || e.xconfigure.height != height)) {
+                            width = e.xconfigure.width;
+                            height = e.xconfigure.height;
+                            reshape = true;
+                        }
+                        break;
+                    case Expose:
+                        if (e.xexpose.count == 0) presenter.Show();
+                        break;
+                    case DestroyNotify:
+                        if (e.xdestroywindow.window == target.window) quit = true;
+                        break;
+                    case ClientMessage:
+                        if (static_cast<Atom>(e.xclient.data.l[0]) == deleteWindow) quit = true;
+                        break;
+                    default:
+                        break;
+                }
+            }
+            if (quit || gWindowGone) break;
+            const double now = Now();
+            presenter.ExpireWait(now);
+            if (reshape && !presenter.Pending()) {
+                reshape = false;
+                if (!presenter.Resize(width, height) || !effect.Reshape(width, height)) {
+                    std::fprintf(stderr, "vorlex: cannot make a %dx%d frame\n", width, height);
+                    exitCode = kExitFailure;
+                    break;
+                }
+            }
+            if (!presenter.Pending() && now >= next) {
+                effect.Draw(presenter.Surface(), [] { return gStopSignal != 0; });
+                if (gStopSignal != 0) break;
+                ++fpsFrames;
+                if (now - fpsStart >= 1.0) {
+                    fps = fpsFrames / (now - fpsStart);
+                    fpsStart = now;
+                    fpsFrames = 0;
+                }
+                if (options.showFps) DrawFpsCounter(presenter.Surface(), layout, fps);
+                presenter.Show();
+                next += delay;
+                if (next < now) next = now + delay;  // fell behind: do not race to catch up
+            }
+            XFlush(dpy);
+            // A signal that lands just before the wait is seen when it ends: within one frame.
+            const double wait = presenter.Pending() ? 0.1 : next - Now();
+            if (wait <= 0 || gStopSignal != 0) continue;
+            pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
+            poll(&fd, 1, static_cast<int>(wait * 1000) + 1);
+        }
+    }
+    if (target.own && !gWindowGone) XDestroyWindow(dpy, target.window);
+    XCloseDisplay(dpy);
+    return exitCode;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    SaverOptions options;
+    std::string error;
+    switch (ParseSaverOptions(argc, argv, std::getenv("XSCREENSAVER_WINDOW"), options, error)) {
+        case ParseResult::kHelp:
+            std::fputs(SaverUsage(), stdout);
+            return kExitOk;
+        case ParseResult::kError:
+            std::fprintf(stderr, "vorlex: %s\n%s", error.c_str(), SaverUsage());
+            return kExitUsage;
+        case ParseResult::kRun:
+            break;
+    }
+    // The handler only raises a flag: the wait wakes, a frame being drawn stops part-way,
+    // and the loop ends.
+    struct sigaction sa = {};
+    sa.sa_handler = OnStopSignal;
+    sigemptyset(&sa.sa_mask);
+    sigaction(SIGTERM, &sa, nullptr);
+    sigaction(SIGINT, &sa, nullptr);
+    return Run(options);
+}
