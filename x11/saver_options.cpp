@@ -5,6 +5,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "vorlex_version.h"
+
 namespace {
 
 bool ParseLong(const char* text, int base, long long lo, long long hi, long long& value) {
@@ -124,7 +126,9 @@ ParseResult ParseSaverOptions(int argc, const char* const* argv, const char* win
 }
 
 const char* SaverUsage() {
-    return "usage: vorlex [mode] [options]\n"
+    return "vorlex " VORLEX_VERSION_STRING
+           "\n"
+           "usage: vorlex [mode] [options]\n"
            "Falling columns of glyphs, for XScreenSaver or on its own.\n"
            "modes (default: its own resizable window):\n"
            "  -window             its own window\n"
