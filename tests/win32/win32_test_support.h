@@ -2,62 +2,67 @@
 
 #include <windows.h>
 
-#include <ddraw.h>
-
-#include <cstdint>
+#include <fstream>
+#include <sstream>
 #include <string>
-#include <vector>
 
-#include "glyphs/animation.h"
+#include "diag/log.h"
+#include "diag/log_core.h"
 
 namespace win32test {
 
-// Runs the debug log on a file of its own for one test; Stop() returns what was written.
+// Runs the debug log on a file of its own; Stop() returns what was written.
 class LogCapture {
 public:
-    LogCapture();
-    ~LogCapture();
-    std::string Stop();
+    LogCapture() {
+        char dir[MAX_PATH];
+        GetTempPathA(MAX_PATH, dir);
+        GetTempFileNameA(dir, "vlx", 0, path_);
+        running_ = InitErrorMsgAt(path_);
+    }
+    ~LogCapture() {
+        Stop();
+        DeleteFileA(path_);
+    }
+    std::string Stop() {
+        if (running_) StopErrorMsg();
+        running_ = false;
+        std::stringstream text;
+        text << std::ifstream(path_, std::ios::binary).rdbuf();
+        return text.str();
+    }
 
 private:
     char path_[MAX_PATH];
     bool running_ = false;
 };
 
-// A visible top-level window with a client area of the given size at (x, y).
-class TestWindow {
-public:
-    TestWindow(int x, int y, int width, int height, bool popup = false);
-    ~TestWindow();
-    HWND Handle() const { return window_; }
-    // Lets the window system deliver what is queued (paint, activation).
-    static void Pump();
+// A visible window of the given client size; popup for full-screen.
+inline HWND TestWindow(int x, int y, int width, int height, bool popup = false) {
+    const DWORD style = popup ? WS_POPUP | WS_VISIBLE : WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE;
+    RECT r = {0, 0, width, height};
+    AdjustWindowRect(&r, style, FALSE);
+    HWND w = CreateWindowExA(0, "STATIC", "Vorlex test", style, x, y, r.right - r.left, r.bottom - r.top, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(w);
+    MSG msg;
+    for (int round = 0; round < 5; ++round, Sleep(10))
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    return w;
+}
 
-private:
-    HWND window_ = nullptr;
-};
-
-// A glyph set of solid cells: every frame width x height of colour.
-void FillSolidGlyphs(Animation& glyphs, uint16_t colour);
-
-// GetDeviceCaps of the desktop, e.g. BITSPIXEL.
-int DesktopCaps(int index);
-
-// Copies a surface's pixels out under a lock (empty when the lock fails).
-std::vector<uint16_t> ReadSurface(IDirectDrawSurface* s, int width, int height);
-
-// What the screen shows at (x, y), as 8-bit red, green, blue.
-COLORREF ScreenPixel(int x, int y);
-
-// Polls done() for up to ms milliseconds.
 template <class Done>
 bool WaitFor(Done done, DWORD ms = 10000) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(2))
         if (GetTickCount() - start > ms) return false;
-        Sleep(2);
-    }
     return true;
+}
+
+inline int DesktopCaps(int index) {
+    HDC dc = GetDC(nullptr);
+    const int v = GetDeviceCaps(dc, index);
+    ReleaseDC(nullptr, dc);
+    return v;
 }
 
 }  // namespace win32test
