@@ -18,49 +18,6 @@ namespace {
 
 constexpr uint16_t kUntouched = 0xDEAD;
 
-// The display and the environment of the loop in one, with a fake clock: Sleep advances
-// it by the time asked for and really sleeps only briefly.
-struct Fake {
-    GuardedSurface surface{24, 24 - kTopRowOffset, 3, kUntouched};  // 6 x 6 cells of 4 x 4
-    std::atomic<bool> giveBuffer{true}, haveDisplay{true};
-    std::atomic<int32_t> presentAnswer{0};
-    std::atomic<int> gets{0}, presents{0}, sleeps{0};
-    std::atomic<uint32_t> clock{5000};
-    std::vector<uint32_t> getTimes;  // render thread only; read after it ended
-    std::mutex logMutex;
-    std::vector<std::string> log;
-    std::function<void()> onStopTest, onPresent;  // at every stop test inside a frame, every Present
-
-    Fake* GetDisplay() { return haveDisplay ? this : nullptr; }
-    const SurfaceInfo* GetBackBuffer() {
-        return ++gets, getTimes.push_back(clock), giveBuffer ? &surface.Info() : nullptr;
-    }
-    int32_t Present() {
-        if (onPresent) onPresent();
-        return ++presents, presentAnswer.load();
-    }
-    uint32_t Now() { return clock.load(); }
-    void Sleep(uint32_t ms) {
-        ++sleeps, clock += ms;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
-    }
-    void Log(const char* text) {
-        std::lock_guard<std::mutex> hold(logMutex);
-        log.emplace_back(text);
-    }
-    std::vector<std::string> Log() {
-        std::lock_guard<std::mutex> hold(logMutex);
-        return log;
-    }
-    template <class Stop>
-    void Compose(SaverState& state, RandomSource& random, const SurfaceInfo& s, Stop&& stop) {
-        ComposeRainFrame(state, random, s, [&] {
-            if (onStopTest) onStopTest();
-            return stop();
-        });
-    }
-};
-
 bool WaitFor(const std::function<bool()>& done) {
     const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
     for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(1)))
@@ -68,11 +25,13 @@ bool WaitFor(const std::function<bool()>& done) {
     return true;
 }
 
+// The fixture is the loop's display and environment: a 6 x 6 grid of 4 x 4 cells, and a
+// fake clock that Sleep advances by the time asked for (really sleeping only briefly).
 class RenderLoop : public ::testing::Test {
 protected:
     RenderLoop() {
         for (int f = 0; f < kRequiredGlyphFrames; ++f) glyphs.frames[f] = new uint16_t[16]();
-        clipRect = {0, 0, 24, static_cast<uint16_t>(fake.surface.Height())};
+        clipRect = {0, 0, 24, static_cast<uint16_t>(surface.Height())};
         RandomSource seed(7);
         EXPECT_TRUE(state.rain.Allocate(6, 6));
         state.rain.Seed(20, seed);
@@ -83,9 +42,31 @@ protected:
         if (thread.joinable()) thread.join();
         state.glyphs = nullptr;
     }
+
+public:
+    RenderLoop* GetDisplay() { return haveDisplay ? this : nullptr; }
+    const SurfaceInfo* GetBackBuffer() {
+        return ++gets, getTimes.push_back(clock), giveBuffer ? &surface.Info() : nullptr;
+    }
+    int32_t Present() { return onPresent ? onPresent() : void(), ++presents, presentAnswer.load(); }
+    uint32_t Now() { return clock.load(); }
+    void Sleep(uint32_t ms) {
+        ++sleeps, clock += ms;
+        std::this_thread::sleep_for(std::chrono::microseconds(200));
+    }
+    void Log(const char* text) {
+        std::lock_guard<std::mutex> hold(logMutex);
+        log.emplace_back(text);
+    }
+    template <class Stop>
+    void Compose(SaverState& s, RandomSource& r, const SurfaceInfo& to, Stop&& stop) {
+        ComposeRainFrame(s, r, to, [&] { return onStopTest ? onStopTest() : void(), stop(); });
+    }
+
+protected:
     void Start(int32_t active) {
         state.running = 1, state.threadEnded = 0, state.active = active;
-        thread = std::thread([this] { RunRenderLoop(state, fake, random); });
+        thread = std::thread([this] { RunRenderLoop(state, *this, random); });
     }
     // Clears running; the thread must end and say so.
     void Stop() {
@@ -94,19 +75,27 @@ protected:
         state.active = 0;  // frees a thread stuck in a frame: a failure must not hang the run
         thread.join();
         EXPECT_TRUE(ended) << "still running";
-        EXPECT_EQ(fake.Log().back(), kThreadEndedMsg);
+        EXPECT_EQ(log.back(), kThreadEndedMsg);
     }
     bool Presents(int n) {
-        const int from = fake.presents;
-        return WaitFor([&] { return fake.presents >= from + n; });
+        const int from = presents;
+        return WaitFor([&] { return presents >= from + n; });
     }
     bool Idles() {
-        const int from = fake.sleeps;
-        return WaitFor([&] { return fake.sleeps > from + 20; });
+        const int from = sleeps;
+        return WaitFor([&] { return sleeps > from + 20; });
     }
 
+    GuardedSurface surface{24, 24 - kTopRowOffset, 3, kUntouched};
+    std::atomic<bool> giveBuffer{true}, haveDisplay{true};
+    std::atomic<int32_t> presentAnswer{0};
+    std::atomic<int> gets{0}, presents{0}, sleeps{0};
+    std::atomic<uint32_t> clock{5000};
+    std::vector<uint32_t> getTimes;  // render thread only; read after it ended
+    std::mutex logMutex;
+    std::vector<std::string> log;
+    std::function<void()> onStopTest, onPresent;  // at every stop test inside a frame, every Present
     SaverState state;
-    Fake fake;
     Animation glyphs{4, 4, kRequiredGlyphFrames, 0};
     RandomSource random{1};
     std::thread thread;
@@ -128,26 +117,26 @@ TEST_F(RenderLoop, PausesAndResumesAreLoggedOnce) {
     }
     ASSERT_TRUE(Idles());
     Stop();
-    EXPECT_EQ(fake.Log(), (std::vector<std::string>{kThreadCreatedMsg, kEnterIdleMsg, kThreadResumedMsg, kEnterIdleMsg,
-                                                    kThreadResumedMsg, kEnterIdleMsg, kThreadEndedMsg}));
+    EXPECT_EQ(log, (std::vector<std::string>{kThreadCreatedMsg, kEnterIdleMsg, kThreadResumedMsg, kEnterIdleMsg,
+                                             kThreadResumedMsg, kEnterIdleMsg, kThreadEndedMsg}));
 }
 
 // Cleared as the window thread would, once 8 cells are drawn: not one more, no presentation.
 TEST_F(RenderLoop, ClearingActiveMidFrameStopsWithinOneCell) {
     auto drawn = [&] {
         int n = 0;
-        for (int y = 0; y < fake.surface.Height(); ++y)
-            for (int x = 0; x < 24; ++x) n += fake.surface.At(x, y) != kUntouched;
+        for (int y = 0; y < surface.Height(); ++y)
+            for (int x = 0; x < 24; ++x) n += surface.At(x, y) != kUntouched;
         return n;
     };
-    fake.onStopTest = [&] { state.active = drawn() >= 8 * 16 ? 0 : state.active.load(); };
+    onStopTest = [&] { state.active = drawn() >= 8 * 16 ? 0 : state.active.load(); };
     Start(1);
     ASSERT_TRUE(Idles());
     EXPECT_EQ(drawn(), 8 * 16);
-    EXPECT_EQ(fake.presents.load(), 0);
+    EXPECT_EQ(presents.load(), 0);
     EXPECT_EQ(state.framePresented.load(), 0);
     Stop();
-    EXPECT_TRUE(fake.surface.GuardsIntact());
+    EXPECT_TRUE(surface.GuardsIntact());
 }
 
 // Running cleared (WM_DESTROY, which then waits for the thread): a frame that can be shown
@@ -160,30 +149,30 @@ TEST_F(RenderLoop, FrameInProgressWhenAFlagIsCleared) {
     } cases[] = {{"running", 0, 1}, {"running", 1, 0}, {"active", 1, 0}};
     for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.flag) + (c.answer ? ", Present refuses" : ", Present shows"));
-        fake.presentAnswer = c.answer;
-        fake.onPresent = [&] { (c.flag[0] == 'r' ? state.running : state.active) = 0; };
+        presentAnswer = c.answer;
+        onPresent = [&] { (c.flag[0] == 'r' ? state.running : state.active) = 0; };
         state.framePresented = 0;
         Start(1);
-        ASSERT_TRUE(WaitFor([&] { return fake.presents > 0; }));
+        ASSERT_TRUE(WaitFor([&] { return presents > 0; }));
         Stop();
         EXPECT_EQ(state.framePresented.load(), c.framePresented);
-        EXPECT_EQ(fake.gets.exchange(0), 1);
-        fake.presents = 0;
+        EXPECT_EQ(gets.exchange(0), 1);
+        presents = 0;
     }
 }
 
 // Without a buffer nothing is drawn or presented (a flip would show an undrawn buffer);
 // without a display the loop waits; frames flow once both are there.
 TEST_F(RenderLoop, NothingIsShownWithoutABuffer) {
-    fake.giveBuffer = false, fake.haveDisplay = false;
+    giveBuffer = false, haveDisplay = false;
     Start(1);
     ASSERT_TRUE(Idles());
-    fake.haveDisplay = true;
-    ASSERT_TRUE(WaitFor([&] { return fake.gets > 5; }));
-    EXPECT_EQ(fake.presents.load(), 0);
+    haveDisplay = true;
+    ASSERT_TRUE(WaitFor([&] { return gets > 5; }));
+    EXPECT_EQ(presents.load(), 0);
     EXPECT_EQ(state.framePresented.load(), 0);
-    EXPECT_TRUE(fake.surface.GuardsIntact() && fake.surface.At(0, 0) == kUntouched);
-    fake.giveBuffer = true;
+    EXPECT_TRUE(surface.GuardsIntact() && surface.At(0, 0) == kUntouched);
+    giveBuffer = true;
     ASSERT_TRUE(Presents(3));
     Stop();
 }
@@ -193,13 +182,13 @@ TEST_F(RenderLoop, NothingIsShownWithoutABuffer) {
 TEST_F(RenderLoop, FramesAreThirtyMillisecondsApart) {
     for (uint32_t start : {5000u, 0x80000010u, 0xFFFFFFC0u}) {
         SCOPED_TRACE(start);
-        state.lastFrameTime = 0, fake.clock = start;
-        fake.getTimes.clear();
+        state.lastFrameTime = 0, clock = start;
+        getTimes.clear();
         Start(1);
         ASSERT_TRUE(Presents(8));
         Stop();
-        EXPECT_EQ(fake.getTimes[0], start);
-        for (size_t i = 1; i < fake.getTimes.size(); ++i) EXPECT_EQ(fake.getTimes[i] - fake.getTimes[i - 1], 30u);
+        EXPECT_EQ(getTimes[0], start);
+        for (size_t i = 1; i < getTimes.size(); ++i) EXPECT_EQ(getTimes[i] - getTimes[i - 1], 30u);
     }
 }
 

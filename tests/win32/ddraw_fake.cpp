@@ -8,22 +8,7 @@ std::string Device::Leaks() const {
     std::string out = refs != 0 ? "dd refs " + std::to_string(refs) + "; " : "";
     for (const auto& s : surfaces)
         if (s->refs != 0) out += s->name + " refs " + std::to_string(s->refs) + "; ";
-    for (const auto& c : clippers)
-        if (c->refs != 0) out += "clipper refs " + std::to_string(c->refs) + "; ";
     return out;
-}
-
-bool Device::DrawnAtStaleAddress() const {
-    for (const auto& s : surfaces)
-        for (const auto& block : s->retired)
-            if (std::any_of(block.begin(), block.end(), [](uint16_t p) { return p != kPoison; })) return true;
-    return false;
-}
-
-HRESULT Device::CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* out, IUnknown*) {
-    const HRESULT hr = Call("CreateClipper");
-    if (hr == DD_OK) clippers.push_back(std::make_unique<Clipper>(*this)), *out = clippers.back().get();
-    return hr;
 }
 
 // The windowed back buffer is the first surface that is not the primary; later ones are
@@ -32,7 +17,7 @@ HRESULT Device::CreateSurface(LPDDSURFACEDESC d, LPDIRECTDRAWSURFACE* out, IUnkn
     Hold hold(lock);
     const bool isPrimary = (d->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
     const std::string name = isPrimary ? "primary" : back == nullptr ? "back" : "off";
-    const HRESULT hr = Call("CreateSurface." + name, Hex(d->dwFlags) + ", " + Hex(d->ddsCaps.dwCaps));
+    const HRESULT hr = Call("CreateSurface." + name, Hex(d->dwFlags) + "," + Hex(d->ddsCaps.dwCaps));
     if (hr != DD_OK) return hr;
     const bool sized = (d->dwFlags & DDSD_WIDTH) != 0;
     surfaces.push_back(std::make_unique<Surface>(*this, name, sized ? d->dwWidth : 320, sized ? d->dwHeight : 240));

@@ -2,9 +2,9 @@
 
 // A DirectDraw double for the display manager. Any call can be made to fail by name
 // ("SetDisplayMode", "back.Lock", "primary.Restore", ...), for a number of calls or for
-// good; every call is traced. Surface memory moves on restore and the memory left behind
-// is poisoned, so a draw through an old address shows. Release only counts: the device
-// owns every object, and a reference left over is a leak.
+// good; every call is traced. Surface memory moves on restore (filled with kFresh: its
+// contents are undefined). Release only counts: the device owns every object, and a
+// reference left over is a leak.
 
 #include <windows.h>
 
@@ -25,18 +25,16 @@
 namespace fake {
 
 constexpr uint16_t kFresh = 0x1111;  // what restored memory holds: anything
-constexpr uint16_t kPoison = 0xBAD0;
 
 inline std::string Hex(DWORD v) {
     char text[16];
-    snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(v));
-    return text;
+    return std::string(text, snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(v)));
 }
 
-struct Clipper;
 struct Surface;
 
-struct Device : IDirectDraw {
+// The device is its own clipper too: references to either count as the device's.
+struct Device : IDirectDraw, IDirectDrawClipper {
     Device() : previous(directDrawCreate) {
         Installed() = this;
         directDrawCreate = Create;
@@ -73,8 +71,14 @@ struct Device : IDirectDraw {
         if (it->second.second > 0) --it->second.second;
         return it->second.first;
     }
+    // The calls from the from-th on, separated by spaces.
+    std::string Trace(size_t from = 0) {
+        std::lock_guard<std::recursive_mutex> hold(lock);
+        std::string out;
+        for (size_t i = from; i < trace.size(); ++i) out += (i == from ? "" : " ") + trace[i];
+        return out;
+    }
     std::string Leaks() const;  // "name refs n; ..." for every reference not given back
-    bool DrawnAtStaleAddress() const;
 
     DirectDrawCreateProc previous;
     std::recursive_mutex lock;
@@ -85,14 +89,18 @@ struct Device : IDirectDraw {
     LONG refs = 0;
     int shown = 0;  // flips and window blits
     std::vector<std::unique_ptr<Surface>> surfaces;
-    std::vector<std::unique_ptr<Clipper>> clippers;
     Surface* primary = nullptr;
     Surface* back = nullptr;
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
-    ULONG STDMETHODCALLTYPE Release() override { return Call("Release"), static_cast<ULONG>(--refs); }
-    HRESULT STDMETHODCALLTYPE CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* out, IUnknown*) override;
+    ULONG STDMETHODCALLTYPE Release() override { return Call("Release", std::to_string(refs - 1)), --refs; }
+    HRESULT STDMETHODCALLTYPE CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* out, IUnknown*) override {
+        const HRESULT hr = Call("CreateClipper");
+        if (hr == DD_OK) *out = this, AddRef();
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE SetHWnd(DWORD, HWND) override { return Call("clipper.SetHWnd"); }
     HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC d, LPDIRECTDRAWSURFACE* out, IUnknown*) override;
     HRESULT STDMETHODCALLTYPE FlipToGDISurface() override;
     HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND, DWORD flags) override {
@@ -110,18 +118,6 @@ struct Device : IDirectDraw {
     FAKE_UNUSED(GetGDISurface, LPDIRECTDRAWSURFACE*) FAKE_UNUSED(GetMonitorFrequency, LPDWORD)
     FAKE_UNUSED(GetScanLine, LPDWORD) FAKE_UNUSED(GetVerticalBlankStatus, WINBOOL*) FAKE_UNUSED(Initialize, GUID*)
     FAKE_UNUSED(RestoreDisplayMode) FAKE_UNUSED(WaitForVerticalBlank, DWORD, HANDLE)
-    // clang-format on
-};
-
-struct Clipper : IDirectDrawClipper {
-    explicit Clipper(Device& d) : dev(d) {}
-    Device& dev;
-    LONG refs = 1;
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--refs); }
-    HRESULT STDMETHODCALLTYPE SetHWnd(DWORD, HWND) override { return dev.Call("clipper.SetHWnd"); }
-    // clang-format off
     FAKE_UNUSED(GetClipList, LPRECT, LPRGNDATA, LPDWORD) FAKE_UNUSED(GetHWnd, HWND*)
     FAKE_UNUSED(Initialize, LPDIRECTDRAW, DWORD) FAKE_UNUSED(IsClipListChanged, WINBOOL*)
     FAKE_UNUSED(SetClipList, LPRGNDATA, DWORD)
@@ -140,8 +136,7 @@ struct Surface : IDirectDrawSurface {
         return true;
     }
     void Relocate() {
-        std::fill(mem.begin(), mem.end(), kPoison);
-        retired.push_back(std::move(mem));  // stays where it was, for the stale-address check
+        retired.push_back(std::move(mem));  // kept, so a stale address is a wrong one, not a crash
         mem.assign(static_cast<size_t>(Pitch()) * height, kFresh);
     }
     HRESULT Answer(const char* method, const std::string& detail = "") { return dev.Call(name + "." + method, detail); }
@@ -157,7 +152,7 @@ struct Surface : IDirectDrawSurface {
     DWORD caps;
     DDCOLORKEY key = {};
     Surface* attached = nullptr;  // the back buffer of a flip chain
-    Clipper* clipper = nullptr;
+    IDirectDrawClipper* clipper = nullptr;
     RECT lastDst = {};
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
@@ -198,7 +193,7 @@ struct Surface : IDirectDrawSurface {
     HRESULT STDMETHODCALLTYPE Restore() override;
     HRESULT STDMETHODCALLTYPE SetClipper(LPDIRECTDRAWCLIPPER c) override {
         const HRESULT hr = Answer("SetClipper");
-        if (hr == DD_OK) clipper = static_cast<Clipper*>(c), c->AddRef();
+        if (hr == DD_OK) clipper = c, c->AddRef();
         return hr;
     }
     HRESULT STDMETHODCALLTYPE SetColorKey(DWORD, LPDDCOLORKEY k) override {

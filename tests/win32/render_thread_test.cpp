@@ -7,9 +7,9 @@
 
 #include "app/render_thread_win32.h"
 #include "app/saver_state.h"
-#include "ddraw_rig.h"
 #include "display/glyph_blitter.h"
 #include "glyphs/animation.h"
+#include "win32_test_support.h"
 
 namespace {
 
