@@ -35,19 +35,12 @@ struct Surface;
 
 // The device is its own clipper too: references to either count as the device's.
 struct Device : IDirectDraw, IDirectDrawClipper {
-    Device() : previous(directDrawCreate) {
-        Installed() = this;
-        directDrawCreate = Create;
-    }
-    static HRESULT WINAPI Create(GUID*, IDirectDraw** out, IUnknown*) {
-        const HRESULT hr = Installed()->Call("DirectDrawCreate");
-        if (hr == DD_OK) *out = Installed(), Installed()->AddRef();
-        return hr;
-    }
+    Device() : previous(directDrawCreate) { installed = this, directDrawCreate = Create; }
     virtual ~Device() { directDrawCreate = previous; }
-    static Device*& Installed() {
-        static Device* device = nullptr;
-        return device;
+    static HRESULT WINAPI Create(GUID*, IDirectDraw** out, IUnknown*) {
+        const HRESULT hr = installed->Call("DirectDrawCreate");
+        if (hr == DD_OK) *out = installed, installed->AddRef();
+        return hr;
     }
     // Fails the named call: the next `times` calls, or every call from now on (times < 0).
     void Fail(const std::string& call, HRESULT hr, int times = -1) {
@@ -80,6 +73,7 @@ struct Device : IDirectDraw, IDirectDrawClipper {
     }
     std::string Leaks() const;  // "name refs n; ..." for every reference not given back
 
+    static inline Device* installed = nullptr;
     DirectDrawCreateProc previous;
     std::recursive_mutex lock;
     std::map<std::string, std::pair<HRESULT, int>> failures;

@@ -148,21 +148,16 @@ TEST(DDrawManager, WindowedFramesGoToTheClientArea) {
 
 // Where memory may only be touched while locked, the lock is held for the frame.
 TEST(DDrawManager, LockEachFrame) {
-    for (bool full : {true, false}) {
-        SCOPED_TRACE(full ? "full-screen" : "windowed");
-        Rig r(full, nullptr, {1000, 20, 20, true});
-        ASSERT_TRUE(r.ok);
-        for (int frame = 0; frame < 4; ++frame) {
-            ASSERT_TRUE(r.Draw());
-            EXPECT_TRUE(r.dd.back->locked);
-            EXPECT_EQ(r.dd.trace.back(), "back.Lock(0x800)") << "without the system-wide lock";
-            ASSERT_EQ(r.Presents(), 1);
-            EXPECT_FALSE(r.dd.back->locked);
-        }
-        ASSERT_TRUE(r.Draw());  // a frame abandoned: the manager's end unlocks it
-        r.m.reset();
+    Rig r(true, nullptr, {1000, 20, 20, true});
+    for (int frame = 0; frame < 3; ++frame) {
+        ASSERT_TRUE(r.Draw());
+        EXPECT_TRUE(r.dd.back->locked && r.dd.trace.back() == "back.Lock(0x800)") << "without the system-wide lock";
+        ASSERT_EQ(r.Presents(), 1);
         EXPECT_FALSE(r.dd.back->locked);
     }
+    ASSERT_TRUE(r.Draw());  // a frame abandoned: the manager's end unlocks it
+    r.m.reset();
+    EXPECT_FALSE(r.dd.back->locked);
 }
 
 }  // namespace

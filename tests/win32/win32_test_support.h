@@ -19,29 +19,21 @@
 namespace win32test {
 
 // Runs the debug log on a file of its own; Stop() returns what was written.
-class LogCapture {
-public:
-    LogCapture() {
-        char dir[MAX_PATH];
-        GetTempPathA(MAX_PATH, dir);
-        GetTempFileNameA(dir, "vlx", 0, path_);
-        running_ = InitErrorMsgAt(path_);
+struct LogCapture {
+    LogCapture() : path(std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count) + ".vlx.log") {
+        running = InitErrorMsgAt(path.c_str());
     }
-    ~LogCapture() {
-        Stop();
-        DeleteFileA(path_);
-    }
+    ~LogCapture() { Stop(), DeleteFileA(path.c_str()); }
     std::string Stop() {
-        if (running_) StopErrorMsg();
-        running_ = false;
+        if (running) StopErrorMsg();
+        running = false;
         std::stringstream text;
-        text << std::ifstream(path_, std::ios::binary).rdbuf();
+        text << std::ifstream(path, std::ios::binary).rdbuf();
         return text.str();
     }
-
-private:
-    char path_[MAX_PATH];
-    bool running_ = false;
+    static inline int count = 0;
+    std::string path;
+    bool running;
 };
 
 // A visible window of the given client size; popup for full-screen.
