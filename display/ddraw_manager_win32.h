@@ -48,17 +48,11 @@ public:
     // acquired for the destructor.
     bool CreateDirectDraw(HWND window, int32_t width, int32_t height, bool fullScreen);
     ColorType GetColorType() const { return colorType; }
-    bool IsReady() const { return notReady == 0; }
     // Set-up switched the display mode; the destructor puts the desktop's back.
     bool DisplayModeSet() const { return displayModeSet != 0; }
-    bool LocksEachFrame() const { return lockEachFrame_; }
     int32_t OffCount() const { return offCount; }
-    // The surfaces themselves, for looking at their pixels; owned by the manager.
+    // The visible surface, for looking at its pixels; owned by the manager.
     IDirectDrawSurface* PrimarySurface() const { return primary; }
-    IDirectDrawSurface* BackBufferSurface() const { return backBuffer; }
-    IDirectDrawSurface* OffSurface(int32_t index) const {
-        return index >= 0 && index < kMaxOffSurfaces ? offSurfaces[index] : nullptr;
-    }
     // Makes the desktop's own surface the visible one. Full-screen that may flip the chain
     // without a Present, so the next GetBackBuffer learns the buffers' memory again.
     void FlipToGDI();
