@@ -52,9 +52,15 @@ void RenderFrame(SaverState& state, Env& env, Display& display, RandomSource& ra
     PaceFrame(state, env);
     const SurfaceInfo* surface = display.GetBackBuffer();
     state.backBuffer = surface;
-    if (surface != nullptr && !stopped()) env.Compose(state, random, *surface, stopped);
-    if (!stopped()) {
-        while (display.Present() == 1 && !stopped()) env.Sleep(kRenderPollMs);
+    // Nothing drawn, nothing to show: a flip would bring back the frame before last.
+    if (surface == nullptr || stopped()) return;
+    env.Compose(state, random, *surface, stopped);
+    if (stopped()) return;
+    while (display.Present() == 1) {
+        // WM_DESTROY clears only running and then waits for this thread: a surface that
+        // cannot be restored must not hold the frame, and the process, for ever.
+        if (stopped() || state.running.load() == 0) return;
+        env.Sleep(kRenderPollMs);
     }
     if (!stopped()) state.framePresented.store(1);
 }

@@ -142,7 +142,7 @@ LRESULT OnCreate(HWND window) {
 
 // Mouse moves caused by the mode switch, and small jitter, never reach the host.
 bool SwallowMouseMove() {
-    if (saverState.displayManager && saverState.displayManager->displayModeSet && saverState.framePresented == 0) {
+    if (saverState.displayManager && saverState.displayManager->DisplayModeSet() && saverState.framePresented == 0) {
         ErrorMsg("[WM_MOUSEMOVE] Trapped message", LOG_INFO);
         return true;
     }

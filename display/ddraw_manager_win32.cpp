@@ -24,7 +24,7 @@ void ReleaseAndClear(T*& p) {
 
 }  // namespace
 
-DDrawManager::DDrawManager() {
+DDrawManager::DDrawManager(const DDrawOptions& opts) : options(opts), lockEachFrame_(opts.lockEachFrame) {
     ZeroDesc(desc);
     ZeroDesc(offDesc);
     std::memset(&caps, 0, sizeof caps);
@@ -163,35 +163,52 @@ bool DDrawManager::CreateDirectDraw(HWND win, int32_t w, int32_t h, bool full) {
 bool DDrawManager::CaptureBuffers() {
     for (int pass = 0; pass < 2; ++pass) {
         const uint16_t* before = buffers[current].pixels;
-        if (LockBackBuffer(captureTimeoutMs, true) != DD_OK) {
+        if (LockBackBuffer(options.captureTimeoutMs, true) != DD_OK) {
             ErrorMsg("[DDrawManager::CreateDirectDraw] Unable to lock BackBuffer surface", LOG_ERROR);
             return false;
         }
         RecordLocked();
         // Windowed, the one buffer is locked twice: if its memory moved in between, a
         // recorded address cannot be trusted and every frame is drawn under a lock.
-        if (!fullScreen && pass == 1 && !lockEachFrame && buffers[current].pixels != before) {
-            lockEachFrame = true;
+        if (!fullScreen && pass == 1 && !lockEachFrame_ && buffers[current].pixels != before) {
+            lockEachFrame_ = true;
             ErrorMsg("[DDrawManager::CreateDirectDraw] BackBuffer memory moves, locking it for every frame", LOG_INFO);
         }
-        if (!lockEachFrame) UnlockBackBuffer();
+        if (!lockEachFrame_) UnlockBackBuffer();
         if (!PresentUntilShown()) return false;
     }
     for (int pass = 0; pass < 2; ++pass) {
-        DDBLTFX fx;
-        std::memset(&fx, 0, sizeof fx);
-        fx.dwSize = sizeof fx;
-        fx.dwFillColor = 0;
-        backBuffer->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+        FillBackBuffer();
         if (!PresentUntilShown()) return false;
     }
     return true;
 }
 
+void DDrawManager::FillBackBuffer() {
+    if (backBuffer == nullptr) return;
+    DDBLTFX fx;
+    std::memset(&fx, 0, sizeof fx);
+    fx.dwSize = sizeof fx;
+    fx.dwFillColor = 0;
+    backBuffer->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+}
+
+// Restored memory holds anything: black is shown rather than that, should a presentation
+// come before the next frame is drawn. Windowed, the primary is the desktop's and is left
+// alone; full-screen both memories of the chain are cleared.
+void DDrawManager::ClearRestored() {
+    FillBackBuffer();
+    if (!fullScreen) return;
+    DDBLTFX fx;
+    std::memset(&fx, 0, sizeof fx);
+    fx.dwSize = sizeof fx;
+    primary->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+}
+
 bool DDrawManager::PresentUntilShown() {
     const DWORD start = GetTickCount();
     while (Present() != 0) {
-        if (Expired(start, captureTimeoutMs)) {
+        if (Expired(start, options.captureTimeoutMs)) {
             ErrorMsg("[DDrawManager::CreateDirectDraw] Unable to present BackBuffer surface", LOG_ERROR);
             return false;
         }
@@ -248,7 +265,7 @@ void DDrawManager::FlipToGDI() {
 bool DDrawManager::WaitForFlip() {
     const DWORD start = GetTickCount();
     while (backBuffer->GetFlipStatus(DDGFS_ISFLIPDONE) == DDERR_WASSTILLDRAWING) {
-        if (Expired(start, frameWaitMs)) return false;
+        if (Expired(start, options.frameWaitMs)) return false;
         Pause();
     }
     return true;
@@ -261,18 +278,18 @@ const SurfaceInfo* DDrawManager::GetBackBuffer() {
     // longer names the buffer at the back.
     if (gdiFlipped.exchange(false)) stale[0] = stale[1] = true;
     if (!WaitForFlip()) return nullptr;
-    // A lost surface's memory may already serve someone else: no drawing until the
-    // next Present has restored it and the address has been learnt again.
+    // A lost surface's memory may already serve someone else: restore it here, since
+    // nothing is presented while nothing can be drawn, and learn the address again.
     if (backBuffer->IsLost() != DD_OK) {
-        stale[0] = stale[1] = true;
-        return nullptr;
+        RestoreLost();
+        if (backBuffer->IsLost() != DD_OK) return nullptr;
     }
-    if (lockEachFrame || stale[current]) {
+    if (lockEachFrame_ || stale[current]) {
         // A lock held for a whole frame must not take the system-wide lock with it: a
         // frame abandoned on a pause keeps it until the next one.
-        if (LockBackBuffer(frameWaitMs, false, lockEachFrame ? DDLOCK_NOSYSLOCK : 0) != DD_OK) return nullptr;
+        if (LockBackBuffer(options.frameWaitMs, false, lockEachFrame_ ? DDLOCK_NOSYSLOCK : 0) != DD_OK) return nullptr;
         RecordLocked();
-        if (!lockEachFrame) UnlockBackBuffer();
+        if (!lockEachFrame_) UnlockBackBuffer();
     }
     return &buffers[current];
 }
@@ -284,6 +301,7 @@ void DDrawManager::RestoreLost() {
     stale[0] = stale[1] = true;
     if (primary->Restore() != DD_OK) return;
     if (!fullScreen) backBuffer->Restore();
+    ClearRestored();
 }
 
 int32_t DDrawManager::Present() {

@@ -19,6 +19,7 @@ bool DDrawManager::Restore() {
         ErrorMsg("[DDrawManager::Restore] Unable to restore surfaces", LOG_ERROR);
         return false;
     }
+    ClearRestored();
     ErrorMsg("[DDrawManager::Restore] Surfaces restored", LOG_INFO);
     return true;
 }
@@ -34,9 +35,9 @@ int32_t DDrawManager::AddOffSurface(int32_t w, int32_t h) {
 
 bool DDrawManager::CreateOffSurface(int32_t index, int32_t w, int32_t h) {
     if (notReady) return false;
-    // A slot outside the table, or one that holds a surface already, would be written
-    // past or leak what it holds.
-    if (index < 0 || index >= kMaxOffSurfaces || offSurfaces[index] != nullptr) {
+    // The table is filled without gaps: a slot ahead of offCount would be overwritten by a
+    // later AddOffSurface, one outside the table written past, one in use leaked.
+    if (index < 0 || index > offCount || index >= kMaxOffSurfaces || offSurfaces[index] != nullptr) {
         ErrorMsg("[DDrawManager::CreateOffSurface] Invalid surface index", LOG_ERROR);
         return false;
     }
@@ -91,7 +92,7 @@ bool DDrawManager::BltOffSurface(int32_t x, int32_t y, int32_t index) {
                                                DDBLTFAST_SRCCOLORKEY | DDBLTFAST_WAIT);
         if (hr == DD_OK) return true;
         if (hr == DDERR_SURFACELOST && surface->IsLost() != DD_OK) surface->Restore();
-        if (Expired(start, offWaitMs)) {
+        if (Expired(start, options.offWaitMs)) {
             ErrorMsg("[DDrawManager::BltOffSurface] Unable to blit surface", LOG_WARNING);
             return false;
         }
@@ -106,7 +107,7 @@ HRESULT DDrawManager::LockOff(IDirectDrawSurface* surface, DWORD start) {
         ZeroDesc(offDesc);
         const HRESULT hr = surface->Lock(nullptr, &offDesc, 0, nullptr);
         if (hr != DDERR_SURFACEBUSY && hr != DDERR_WASSTILLDRAWING) return hr;
-        if (Expired(start, offWaitMs)) {
+        if (Expired(start, options.offWaitMs)) {
             ErrorMsg("[DDrawManager::LockOffSurface] Unable to lock surface", LOG_WARNING);
             return hr;
         }
@@ -151,9 +152,5 @@ void DDrawManager::ClearBackBuffer() {
             std::memset(b.pixels + static_cast<std::ptrdiff_t>(y) * b.pitch, 0, static_cast<size_t>(b.width) * 2);
         return;
     }
-    DDBLTFX fx;
-    std::memset(&fx, 0, sizeof fx);
-    fx.dwSize = sizeof fx;
-    fx.dwFillColor = 0;
-    backBuffer->Blt(nullptr, nullptr, nullptr, DDBLT_COLORFILL | DDBLT_WAIT, &fx);
+    FillBackBuffer();
 }

@@ -1,63 +1,108 @@
 #pragma once
 
+// Helpers of the Win32 tests: the debug log into a file of its own, a test window, a
+// wait, and Rig, a display manager over the DirectDraw double.
+
+#include <gtest/gtest.h>
 #include <windows.h>
 
-#include <ddraw.h>
-
-#include <cstdint>
+#include <fstream>
+#include <memory>
+#include <sstream>
 #include <string>
-#include <vector>
 
-#include "glyphs/animation.h"
+#include "ddraw_fake.h"
+#include "diag/log.h"
+#include "diag/log_core.h"
+#include "display/ddraw_manager_win32.h"
 
 namespace win32test {
 
-// Runs the debug log on a file of its own for one test; Stop() returns what was written.
-class LogCapture {
-public:
-    LogCapture();
-    ~LogCapture();
-    std::string Stop();
-
-private:
-    char path_[MAX_PATH];
-    bool running_ = false;
+// Runs the debug log on a file of its own; Stop() returns what was written.
+struct LogCapture {
+    LogCapture() : path(std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++count) + ".vlx.log") {
+        running = InitErrorMsgAt(path.c_str());
+    }
+    ~LogCapture() { Stop(), DeleteFileA(path.c_str()); }
+    std::string Stop() {
+        if (running) StopErrorMsg();
+        running = false;
+        std::stringstream text;
+        text << std::ifstream(path, std::ios::binary).rdbuf();
+        return text.str();
+    }
+    static inline int count = 0;
+    std::string path;
+    bool running;
 };
 
-// A visible top-level window with a client area of the given size at (x, y).
-class TestWindow {
-public:
-    TestWindow(int x, int y, int width, int height, bool popup = false);
-    ~TestWindow();
-    HWND Handle() const { return window_; }
-    // Lets the window system deliver what is queued (paint, activation).
-    static void Pump();
+// A visible window of the given client size; popup for full-screen.
+inline HWND TestWindow(int x, int y, int width, int height, bool popup = false) {
+    const DWORD style = popup ? WS_POPUP | WS_VISIBLE : WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE;
+    RECT r = {0, 0, width, height};
+    AdjustWindowRect(&r, style, FALSE);
+    HWND w = CreateWindowExA(0, "STATIC", "Vorlex test", style, x, y, r.right - r.left, r.bottom - r.top, nullptr,
+                             nullptr, GetModuleHandleA(nullptr), nullptr);
+    SetForegroundWindow(w);
+    MSG msg;
+    for (int round = 0; round < 5; ++round, Sleep(10))
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+    return w;
+}
 
-private:
-    HWND window_ = nullptr;
-};
-
-// A glyph set of solid cells: every frame width x height of colour.
-void FillSolidGlyphs(Animation& glyphs, uint16_t colour);
-
-// GetDeviceCaps of the desktop, e.g. BITSPIXEL.
-int DesktopCaps(int index);
-
-// Copies a surface's pixels out under a lock (empty when the lock fails).
-std::vector<uint16_t> ReadSurface(IDirectDrawSurface* s, int width, int height);
-
-// What the screen shows at (x, y), as 8-bit red, green, blue.
-COLORREF ScreenPixel(int x, int y);
-
-// Polls done() for up to ms milliseconds.
 template <class Done>
 bool WaitFor(Done done, DWORD ms = 10000) {
-    const DWORD start = GetTickCount();
-    while (!done()) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(2))
         if (GetTickCount() - start > ms) return false;
-        Sleep(2);
-    }
     return true;
 }
+
+inline int DesktopCaps(int index) {
+    HDC dc = GetDC(nullptr);
+    const int v = GetDeviceCaps(dc, index);
+    ReleaseDC(nullptr, dc);
+    return v;
+}
+
+// A manager with short waits; at its end every reference must have been given back.
+constexpr int kW = 320, kH = 240;
+constexpr uint16_t kDrawn = 0x2222;
+
+struct Rig {
+    explicit Rig(bool full, HWND window = nullptr, DDrawOptions o = {1000, 20, 20, false}, DWORD greenMask = 0x07E0)
+        : m(std::make_unique<DDrawManager>(o)) {
+        dd.greenMask = greenMask;
+        ok = m->CreateDirectDraw(window, kW, kH, full);
+    }
+    ~Rig() {
+        m.reset();
+        EXPECT_EQ(dd.Leaks(), "");
+    }
+    // What the screen shows: the primary full-screen, the blitted back buffer windowed.
+    fake::Surface& Shown() { return dd.primary->attached != nullptr ? *dd.primary : *dd.back; }
+    // Draws through the buffer GetBackBuffer gives, which must be the back buffer's memory.
+    bool Draw(uint16_t colour = kDrawn) {
+        const SurfaceInfo* s = m->GetBackBuffer();
+        if (s == nullptr) return false;
+        EXPECT_EQ(s->pixels, dd.back->mem.data()) << "not the back buffer's memory";
+        EXPECT_EQ(s->pitch, dd.back->Pitch());
+        for (int y = 0; y < s->height; ++y)
+            for (int x = 0; x < s->width; ++x) s->pixels[y * s->pitch + x] = colour;
+        return true;
+    }
+    // Calls Present until it shows the frame: the number of calls, or -1.
+    int Presents(int limit = 10) {
+        for (int i = 1; i <= limit; ++i)
+            if (m->Present() == 0) return i;
+        return -1;
+    }
+    // A frame drawn, shown at the first Present, and on screen.
+    bool Frame(uint16_t colour = kDrawn) { return Draw(colour) && Presents() == 1 && Shown().Filled(colour); }
+
+    LogCapture log;
+    fake::Device dd;
+    std::unique_ptr<DDrawManager> m;
+    bool ok = false;
+};
 
 }  // namespace win32test
