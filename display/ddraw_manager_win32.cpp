@@ -154,7 +154,7 @@ bool DDrawManager::CreateDirectDraw(HWND win, int32_t w, int32_t h, bool full) {
 
     current = 0;
     if (!CaptureBuffers()) return false;
-    notReady = 0;
+    ready = true;
     return true;
 }
 
@@ -272,7 +272,7 @@ bool DDrawManager::WaitForFlip() {
 }
 
 const SurfaceInfo* DDrawManager::GetBackBuffer() {
-    if (notReady) return nullptr;
+    if (!ready) return nullptr;
     UnlockBackBuffer();  // a frame abandoned before its Present
     // When the desktop's memory was at the back, FlipToGDI flipped the chain: current no
     // longer names the buffer at the back.

@@ -104,7 +104,7 @@ private:
 
     const DDrawOptions options;
     bool lockEachFrame_;
-    uint8_t notReady = 1;
+    bool ready = false;  // set once CreateDirectDraw has captured the buffers
     uint8_t fullScreen = 0;
     int32_t width = 0;
     int32_t height = 0;

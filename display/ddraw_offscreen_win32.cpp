@@ -25,7 +25,7 @@ bool DDrawManager::Restore() {
 }
 
 int32_t DDrawManager::AddOffSurface(int32_t w, int32_t h) {
-    if (notReady || offCount >= kMaxOffSurfaces) return -1;
+    if (!ready || offCount >= kMaxOffSurfaces) return -1;
     const int32_t index = offCount;
     if (!CreateOffSurface(index, w, h)) return -1;
     offWidths[index] = w;
@@ -34,7 +34,7 @@ int32_t DDrawManager::AddOffSurface(int32_t w, int32_t h) {
 }
 
 bool DDrawManager::CreateOffSurface(int32_t index, int32_t w, int32_t h) {
-    if (notReady) return false;
+    if (!ready) return false;
     // The table is filled without gaps: a slot ahead of offCount would be overwritten by a
     // later AddOffSurface, one outside the table written past, one in use leaked.
     if (index < 0 || index > offCount || index >= kMaxOffSurfaces || offSurfaces[index] != nullptr) {
@@ -80,7 +80,7 @@ bool DDrawManager::CreateOffSurface(int32_t index, int32_t w, int32_t h) {
 }
 
 bool DDrawManager::BltOffSurface(int32_t x, int32_t y, int32_t index) {
-    if (notReady || index < 0 || index >= kMaxOffSurfaces || offSurfaces[index] == nullptr) return false;
+    if (!ready || index < 0 || index >= kMaxOffSurfaces || offSurfaces[index] == nullptr) return false;
     IDirectDrawSurface* surface = offSurfaces[index];
     RECT source = {0, 0, offWidths[index], offHeights[index]};
     // The device waits out a busy blitter itself (DDBLTFAST_WAIT); anything else is
@@ -116,7 +116,7 @@ HRESULT DDrawManager::LockOff(IDirectDrawSurface* surface, DWORD start) {
 }
 
 const SurfaceInfo* DDrawManager::LockOffSurface(int32_t index) {
-    if (notReady || offCount < 1 || index < 0 || index >= offCount) return nullptr;
+    if (!ready || offCount < 1 || index < 0 || index >= offCount) return nullptr;
     IDirectDrawSurface* surface = offSurfaces[index];
     if (surface == nullptr) return nullptr;
     ZeroDesc(offDesc);
@@ -136,14 +136,14 @@ const SurfaceInfo* DDrawManager::LockOffSurface(int32_t index) {
 }
 
 void DDrawManager::UnlockOffSurface(int32_t index) {
-    if (notReady || offCount < 1 || index < 0 || index >= offCount || offSurfaces[index] == nullptr) return;
+    if (!ready || offCount < 1 || index < 0 || index >= offCount || offSurfaces[index] == nullptr) return;
     offSurfaces[index]->Unlock(nullptr);
 }
 
 bool DDrawManager::IsBltBusy() { return backBuffer != nullptr && backBuffer->GetBltStatus(DDGBS_ISBLTDONE) != DD_OK; }
 
 void DDrawManager::ClearBackBuffer() {
-    if (notReady) return;
+    if (!ready) return;
     if (locked) {
         // Held for this frame (lockEachFrame): the device refuses a fill of a locked
         // surface, so clear it through the lock.
