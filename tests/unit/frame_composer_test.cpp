@@ -99,8 +99,9 @@ TEST(FrameComposer, StopPartWayLeavesTheRestOfTheSurfaceUntouched) {
     m.StepStreams(r, [] { return false; });
     int tests = 0;
     const int allow = 1 + m.Columns() + 1 + 2;
-    FrameComposer composer{m, *glyphs, s.Info(), Pen{0, (m.Rows() - 1) * 12 - 10}};
+    FrameComposer composer(*glyphs, s.Info(), Pen{0, (m.Rows() - 1) * 12 - 10});
     m.SweepCells(r, 8, composer, [&] { return ++tests > allow; });
+    composer.Flush();
     // Rows 0 and 1 of the grid (surface rows up to 13) were never reached.
     for (int y = 0; y < 14; ++y)
         for (int x = 0; x < 40; ++x) ASSERT_EQ(s.At(x, y), s.Fill()) << x << ", " << y;

@@ -194,11 +194,14 @@ TEST_F(RenderLoop, AnyNonZeroActiveEndsTheIdleLoopAndIsSetBackToOne) {
 // Clearing active as the window thread would, right after a given number of cells has
 // been drawn: not one more cell is drawn, nothing is presented, nothing is flagged.
 TEST_F(RenderLoop, ClearingActiveMidFrameStopsWithinOneCell) {
-    constexpr int kCellsBeforeClear = 8;  // bottom rows are fully visible
+    // A row may be drawn only when it is complete, so count from the full bottom row: the
+    // third stop test after it comes before the second cell of the next row up.
+    constexpr int kCellsBeforeClear = kColumns + 1;
     constexpr int kCellPixels = kGlyph * kGlyph;
+    int testsAfterBottomRow = 0;
     bool cleared = false;
     env.onStopTest = [&] {
-        if (!cleared && ChangedPixels() >= kCellsBeforeClear * kCellPixels) {
+        if (!cleared && ChangedPixels() >= kColumns * kCellPixels && ++testsAfterBottomRow == 3) {
             state.active = 0;
             cleared = true;
         }
