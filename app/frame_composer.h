@@ -20,12 +20,14 @@ public:
     FrameComposer(Animation& glyphs, const SurfaceInfo& surface, Pen firstCell)
         : glyphs_(glyphs), surface_(surface), pen_(firstCell) {
         for (int shade = 0; shade < 4; ++shade) ops_[shade] = SelectShadeOp(colorType, shade);
+        // Null where the row drawing cannot take the frame: run-length sets, missing frames.
+        for (int f = 0; f < Animation::kMaxFrames; ++f)
+            raw_[f] = glyphs.compressed == 0 && f < glyphs.frameCount ? glyphs.frames[f] : nullptr;
     }
 
     void Cell(int, int, int glyph, int shade) {
-        const bool raw = glyphs_.compressed == 0 && glyph >= 0 && glyph < glyphs_.frameCount &&
-                         glyph < Animation::kMaxFrames && glyphs_.frames[glyph] != nullptr;
-        if (!raw) {
+        const uint16_t* frame = static_cast<unsigned>(glyph) < Animation::kMaxFrames ? raw_[glyph] : nullptr;
+        if (frame == nullptr) {
             // Run-length frames and frames the set lacks take the single-cell draw.
             Flush();
             if (shade == 0)
@@ -36,7 +38,7 @@ public:
             return;
         }
         glyphs_.currentFrame = glyph;
-        batch_[count_++] = RowCell{glyphs_.frames[glyph], shade >= 0 && shade < 4 ? ops_[shade] : ops_[0]};
+        batch_[count_++] = RowCell{frame, ops_[static_cast<unsigned>(shade) < 4 ? shade : 0]};
         if (count_ == kBatch) Flush();
     }
     void EndRow(int) {
@@ -60,6 +62,7 @@ private:
     const SurfaceInfo& surface_;
     Pen pen_;
     ShadeOp ops_[4];
+    const uint16_t* raw_[Animation::kMaxFrames];
     RowCell batch_[kBatch];
     int count_ = 0;
 };
