@@ -190,22 +190,13 @@ void ShadeLines(uint16_t* line, int32_t pitch, const RowCell* cells, int32_t cou
     for (; r < row1; ++r, line += pitch) ShadeBand<kWidth, 1>(line, pitch, cells, count, w, r);
 }
 
+// The glyph set's cells are 16 pixels wide: that width gets a loop of whole vectors.
 void ShadeLinesAnyWidth(uint16_t* line, int32_t pitch, const RowCell* cells, int32_t count, int32_t w, int32_t row0,
                         int32_t row1) {
-    switch (w) {
-        case 8:
-            return ShadeLines<8>(line, pitch, cells, count, w, row0, row1);
-        case 12:
-            return ShadeLines<12>(line, pitch, cells, count, w, row0, row1);
-        case 16:
-            return ShadeLines<16>(line, pitch, cells, count, w, row0, row1);
-        case 20:
-            return ShadeLines<20>(line, pitch, cells, count, w, row0, row1);
-        case 24:
-            return ShadeLines<24>(line, pitch, cells, count, w, row0, row1);
-        default:
-            return ShadeLines<0>(line, pitch, cells, count, w, row0, row1);
-    }
+    if (w == 16)
+        ShadeLines<16>(line, pitch, cells, count, w, row0, row1);
+    else
+        ShadeLines<0>(line, pitch, cells, count, w, row0, row1);
 }
 
 // A cell that is cut by the clip rectangle, or lies outside it.
