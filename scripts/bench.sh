@@ -9,7 +9,8 @@ cmake --preset native-release >/dev/null
 cmake --build --preset native-release -j2 --target vorlex_bench glyph_load_bench >/dev/null
 ./build/native-release/bench/glyph_load_bench 500
 out=build/native-release/bench.json
-./build/native-release/bench/vorlex_bench --benchmark_repetitions="${REPS:-5}" \
+# BENCH names another build of the frame benchmark (e.g. one of older code) to compare.
+"${BENCH:-./build/native-release/bench/vorlex_bench}" --benchmark_repetitions="${REPS:-5}" \
   --benchmark_report_aggregates_only=true --benchmark_format=json --benchmark_out="$out" \
   --benchmark_out_format=json --benchmark_min_time="${MIN_TIME:-0.2}" >/dev/null
 /usr/bin/python3 - "$out" <<'PY'
