@@ -55,8 +55,8 @@ public:
     }
 
 private:
-    // Enough for every column at 1280 pixels down to 11-pixel glyphs; wider rows are drawn in parts.
-    static constexpr int kBatch = 128;
+    // Rows of more cells are drawn in parts of this many: 512 pixels of 16-pixel glyphs.
+    static constexpr int kBatch = 32;
 
     Animation& glyphs_;
     const SurfaceInfo& surface_;
