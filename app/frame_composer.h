@@ -55,8 +55,9 @@ public:
     }
 
 private:
-    // Rows of more cells are drawn in parts of this many: 512 pixels of 16-pixel glyphs.
-    static constexpr int kBatch = 32;
+    // Rows of more cells are drawn in parts of this many (a part's scan line is 768 bytes of
+    // 16-pixel glyphs, long enough to stream).
+    static constexpr int kBatch = 24;
 
     Animation& glyphs_;
     const SurfaceInfo& surface_;
