@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "display/surface_info.h"
 #include "glyphs/animation.h"
 #include "glyphs/graphics_loader.h"
 #include "support/fixed_string.h"

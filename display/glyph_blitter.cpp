@@ -14,15 +14,23 @@ void CopyRow(uint16_t* dst, const uint16_t* src, int32_t n) {
 
 namespace {
 
+constexpr ShadeOp kShadeOps[2][3] = {
+    {{0x7BDE, 1}, {0x739C, 2}, {0x6318, 3}},  // 5-5-5
+    {{0xF7DE, 1}, {0xE79C, 2}, {0xC718, 3}},  // 5-6-5
+};
+constexpr ShadeOp kCopyOp = {0xFFFF, 0};
+
 // One loop per mask and shift, so nothing is decided per pixel.
 template <uint16_t kMask, int kShift>
 void DimRowT(uint16_t* dst, const uint16_t* src, int32_t n) {
     for (int32_t i = 0; i < n; ++i) dst[i] = static_cast<uint16_t>((src[i] & kMask) >> kShift);
 }
 
+template <int L, int S>
+constexpr RowOp kDimOp = DimRowT<kShadeOps[L][S].mask, kShadeOps[L][S].shift>;
 constexpr RowOp kDimOps[2][3] = {
-    {DimRowT<0x7BDE, 1>, DimRowT<0x739C, 2>, DimRowT<0x6318, 3>},  // 5-5-5
-    {DimRowT<0xF7DE, 1>, DimRowT<0xE79C, 2>, DimRowT<0xC718, 3>},  // 5-6-5
+    {kDimOp<0, 0>, kDimOp<0, 1>, kDimOp<0, 2>},
+    {kDimOp<1, 0>, kDimOp<1, 1>, kDimOp<1, 2>},
 };
 
 // A whole fully visible cell, dimmed: one call per cell instead of one per row.
@@ -34,9 +42,11 @@ void DimCellT(uint16_t* dst, const uint16_t* src, int32_t w, int32_t h, int32_t 
         for (int32_t i = 0; i < w; ++i) dst[i] = static_cast<uint16_t>((src[i] & kMask) >> kShift);
 }
 
+template <int L, int S>
+constexpr CellOp kDimCellOp = DimCellT<kShadeOps[L][S].mask, kShadeOps[L][S].shift>;
 constexpr CellOp kDimCellOps[2][3] = {
-    {DimCellT<0x7BDE, 1>, DimCellT<0x739C, 2>, DimCellT<0x6318, 3>},
-    {DimCellT<0xF7DE, 1>, DimCellT<0xE79C, 2>, DimCellT<0xC718, 3>},
+    {kDimCellOp<0, 0>, kDimCellOp<0, 1>, kDimCellOp<0, 2>},
+    {kDimCellOp<1, 0>, kDimCellOp<1, 1>, kDimCellOp<1, 2>},
 };
 
 // Whole rows of a fully visible raw cell. Glyph rows are short (a few dozen bytes), where
@@ -134,7 +144,99 @@ void DrawLleClipped(const SurfaceInfo& surface, const Pen& pen, const uint16_t* 
     }
 }
 
+// Eight pixels at once: the compiler's vector type turns into one SIMD register where the
+// target has them and into plain code elsewhere.
+using Pixels8 = uint16_t __attribute__((vector_size(16)));
+
+// One scan line of one cell; copying is the mask 0xFFFF with shift 0, so a row of mixed
+// shades runs without a branch per cell. kWidth 0: the width is only known at run time.
+template <int32_t kWidth>
+inline void ShadeLine(uint16_t* dst, const uint16_t* src, int32_t w, ShadeOp op) {
+    const int32_t n = kWidth != 0 ? kWidth : w;
+    int32_t i = 0;
+    if (kWidth != 0) {
+        const Pixels8 mask = Pixels8{} + op.mask;
+        for (; i + 8 <= n; i += 8) {
+            Pixels8 v;
+            std::memcpy(&v, src + i, sizeof v);
+            v = (v & mask) >> op.shift;
+            std::memcpy(dst + i, &v, sizeof v);
+        }
+    }
+    for (; i < n; ++i) dst[i] = static_cast<uint16_t>((src[i] & op.mask) >> op.shift);
+}
+
+// kLines scan lines from row r of every cell, cell after cell: a few lines at a time
+// share each cell's set-up and still write the surface in a few sequential runs.
+template <int32_t kWidth, int32_t kLines>
+void ShadeBand(uint16_t* line, int32_t pitch, const RowCell* cells, int32_t count, int32_t w, int32_t r) {
+    const int32_t width = kWidth != 0 ? kWidth : w;
+    const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(r) * width;
+    for (int32_t k = 0; k < count; ++k, line += width) {
+        const uint16_t* src = cells[k].frame + offset;
+        const ShadeOp op = cells[k].op;
+        for (int32_t j = 0; j < kLines; ++j) ShadeLine<kWidth>(line + j * pitch, src + j * width, width, op);
+    }
+}
+
+// Scan lines [row0, row1) of the cells.
+template <int32_t kWidth>
+void ShadeLines(uint16_t* line, int32_t pitch, const RowCell* cells, int32_t count, int32_t w, int32_t row0,
+                int32_t row1) {
+    constexpr int32_t kGroup = 4;
+    int32_t r = row0;
+    for (; r + kGroup <= row1; r += kGroup, line += kGroup * pitch)
+        ShadeBand<kWidth, kGroup>(line, pitch, cells, count, w, r);
+    for (; r < row1; ++r, line += pitch) ShadeBand<kWidth, 1>(line, pitch, cells, count, w, r);
+}
+
+// The glyph set's cells are 16 pixels wide: that width gets a loop of whole vectors.
+void ShadeLinesAnyWidth(uint16_t* line, int32_t pitch, const RowCell* cells, int32_t count, int32_t w, int32_t row0,
+                        int32_t row1) {
+    if (w == 16)
+        ShadeLines<16>(line, pitch, cells, count, w, row0, row1);
+    else
+        ShadeLines<0>(line, pitch, cells, count, w, row0, row1);
+}
+
+// A cell that is cut by the clip rectangle, or lies outside it.
+void ShadeClippedCell(const SurfaceInfo& surface, int64_t x, int32_t y, int32_t w, int32_t h, const RowCell& cell) {
+    if (x >= clipRect.right || x + w <= clipRect.left) return;  // also keeps x within 32 bits
+    const Pen pen{static_cast<int32_t>(x), y};
+    const CellClip clip = ClipCell(pen, w, h);
+    if (clip.Empty()) return;
+    const uint16_t* src = cell.frame + static_cast<std::ptrdiff_t>(clip.row0) * w + clip.col0;
+    uint16_t* dst =
+        surface.pixels + static_cast<std::ptrdiff_t>(pen.y + clip.row0) * surface.pitch + (pen.x + clip.col0);
+    for (int32_t r = clip.row0; r < clip.row1; ++r, src += w, dst += surface.pitch)
+        ShadeLine<0>(dst, src, clip.col1 - clip.col0, cell.op);
+}
+
 }  // namespace
+
+ShadeOp SelectShadeOp(ColorType layout, int32_t shade) {
+    if (shade < 1 || shade > 3) return kCopyOp;
+    return kShadeOps[layout == kColor565 ? 1 : 0][shade - 1];
+}
+
+void DrawCellRow(const SurfaceInfo& surface, const Pen& pen, int32_t w, int32_t h, const RowCell* cells,
+                 int32_t count) {
+    if (count <= 0 || w <= 0) return;
+    // Every cell of the row shares its scan lines, so their clip is worked out once.
+    const CellClip band = ClipCell(pen, w, h);
+    if (band.row0 >= band.row1) return;
+    auto cellX = [&](int32_t k) { return static_cast<int64_t>(pen.x) + static_cast<int64_t>(k) * w; };
+    auto whole = [&](int32_t k) { return cellX(k) >= clipRect.left && cellX(k) + w <= clipRect.right; };
+    // The wholly visible cells are one run [first, last); the cells around it are cut.
+    int32_t first = 0;
+    for (; first < count && !whole(first); ++first) ShadeClippedCell(surface, cellX(first), pen.y, w, h, cells[first]);
+    int32_t last = first;
+    while (last < count && whole(last)) ++last;
+    for (int32_t k = last; k < count; ++k) ShadeClippedCell(surface, cellX(k), pen.y, w, h, cells[k]);
+    if (first == last) return;
+    uint16_t* line = surface.pixels + static_cast<std::ptrdiff_t>(pen.y + band.row0) * surface.pitch + cellX(first);
+    ShadeLinesAnyWidth(line, surface.pitch, cells + first, last - first, w, band.row0, band.row1);
+}
 
 void DimRow(uint16_t* dst, const uint16_t* src, int32_t n, ColorType layout, int32_t shade) {
     SelectRowOp(layout, shade)(dst, src, n);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -110,13 +111,21 @@ void RainModel::StepStreams(RandomSource& random, Stop&& stop) {
             continue;
         }
         Cell* column = cells_.get() + st.column;
-        for (int j = 0; head - j >= 0 && j < length; ++j) {
+        // Cells j = 0 ... end - 1 from the head up: those below the grid are passed over,
+        // then the body, then the fading tail (3, 2, 1). Split so the body loop only stores.
+        const int end = head + 1 < length ? head + 1 : length;
+        const int tail = length - 3;
+        int j = 0;
+        for (; j < end && head - j >= rows_; ++j)
             if (stop()) return;
-            const int row = head - j;
-            if (row >= rows_) continue;
-            uint8_t mark = kBody;
-            if (j >= length - 3) mark = static_cast<uint8_t>(length - j);  // 3, 2, 1
-            column[row * columns_].drawState = mark;
+        std::ptrdiff_t at = static_cast<std::ptrdiff_t>(head - j) * columns_;
+        for (; j < end && j < tail; ++j, at -= columns_) {
+            if (stop()) return;
+            column[at].drawState = kBody;
+        }
+        for (; j < end; ++j, at -= columns_) {
+            if (stop()) return;
+            column[at].drawState = static_cast<uint8_t>(length - j);
         }
     }
 }

@@ -3,110 +3,88 @@
 #include <vector>
 
 #include "app/frame_composer.h"
-#include "display/glyph_blitter.h"
 #include "helpers/clip_scope.h"
 #include "helpers/guarded_surface.h"
 #include "helpers/test_glyphs.h"
 
 namespace {
 
-struct Request {
-    int row, column, glyph, shade;
-};
-
 struct Recorder {
-    std::vector<Request> requests;
-    void Cell(int row, int column, int glyph, int shade) { requests.push_back({row, column, glyph, shade}); }
+    std::vector<int> cells;  // row, column, glyph, shade
+    void Cell(int row, int column, int glyph, int shade) { cells.insert(cells.end(), {row, column, glyph, shade}); }
     void EndRow(int) {}
 };
 
 struct Scene {
-    int width, height, glyphW, glyphH;
-    unsigned density;
-    int highlight;
-    ColorType layout;
+    int width, height, glyphW, glyphH, extraPitch, density, highlight, layout, lle;
+    uint64_t fingerprint;  // of 1,000 frames, recorded from the drawing one cell after another
 };
 
 // Sizes the grid the way the saver does: one column and two rows more than fit.
-void SizeAndSeed(RainModel& m, const Scene& sc, uint32_t seed) {
+void SizeAndSeed(RainModel& m, const Scene& sc) {
     ASSERT_TRUE(m.Allocate(sc.width / sc.glyphW + 1, sc.height / sc.glyphH + 2));
-    RandomSource r(seed);
-    m.Seed(sc.density, r);
-}
-
-uint16_t Shade(uint16_t p, int shade, ColorType layout) {
-    uint16_t out = 0;
-    DimRow(&out, &p, 1, layout, shade);
-    return out;
+    RandomSource r(77);
+    m.Seed(static_cast<unsigned>(sc.density), r);
 }
 
 }  // namespace
 
-// Every cell lands at (column * w, row * h - 10) with the glyph and shade the model asked for,
-// and nothing is written outside the clip rectangle, frame after frame.
-TEST(FrameComposer, WholeFramesMatchTheModelsDrawRequests) {
+// The first frames against the model's draw requests: cell (row, column) at (column * w, row * h - 10),
+// dimmed by its shade, clipped. All 1,000 frames (pixels, random state) fold into the fingerprint.
+TEST(FrameComposer, FramesShowTheDrawRequestsAndKeepTheirFingerprint) {
     const Scene scenes[] = {
-        {50, 40, 6, 14, 40, 30, kColor565},  // cells taller than the 10-pixel offset
-        {61, 37, 7, 9, 25, 100, kColor555},  // cells shorter than it: the top row is invisible
-        {48, 30, 8, 10, 0, 8, kColor565},    // no streams: blank glyphs only
+        {512, 384, 16, 20, 0, 300, 8, kColor555, 0, 0xA5BA6F73CFB2B5DCu},
+        {512, 384, 16, 20, 0, 400, 30, kColor565, 0, 0xE9624B94AD947A76u},
+        {331, 203, 12, 9, 5, 400, 100, kColor565, 0, 0x9759E3FE8E604D60u},  // cells shorter than the offset
+        {331, 203, 13, 22, 3, 120, 50, kColor555, 1, 0x3F4C3C36D1A75A80u},  // run-length glyphs with holes
     };
     for (const Scene& sc : scenes) {
         SCOPED_TRACE(testing::Message() << sc.width << "x" << sc.height << " glyph " << sc.glyphW << "x" << sc.glyphH);
         ClipScope clip({0, 0, static_cast<uint16_t>(sc.width), static_cast<uint16_t>(sc.height)}, sc.layout);
-        auto glyphs = MakeAnimation(sc.glyphW, sc.glyphH, 55, false);
+        auto glyphs = MakeAnimation(sc.glyphW, sc.glyphH, 55, sc.lle != 0, 0, sc.lle != 0);
         RainModel drawn, twin;
-        SizeAndSeed(drawn, sc, 2024);
-        SizeAndSeed(twin, sc, 2024);
-        RandomSource drawRandom, twinRandom;
-        GuardedSurface s(sc.width, sc.height);
-        for (int frame = 0; frame < 6; ++frame) {
-            ComposeFrame(drawn, drawRandom, sc.highlight, *glyphs, s.Info());
+        for (RainModel* m : {&drawn, &twin}) SizeAndSeed(*m, sc);
+        RandomSource random, twinRandom;
+        GuardedSurface s(sc.width, sc.height, sc.extraPitch);
+        uint64_t h = 0xCBF29CE484222325u;
+        for (int frame = 0; frame < 1000; ++frame) {
+            ComposeFrame(drawn, random, sc.highlight, *glyphs, s.Info());
+            for (int y = 0; y < sc.height; ++y)
+                for (int x = 0; x < sc.width; ++x) h = (h ^ s.Info().pixels[y * s.Info().pitch + x]) * 0x100000001B3u;
+            h = (h ^ random.State()) * 0x100000001B3u;
+            if (frame >= 4 || sc.lle) continue;
             Recorder rec;
             twin.StepStreams(twinRandom, [] { return false; });
             twin.SweepCells(twinRandom, sc.highlight, rec, [] { return false; });
-            ASSERT_EQ(rec.requests.size(), static_cast<size_t>(drawn.Columns() * drawn.Rows()));
-
             std::vector<uint16_t> expected(static_cast<size_t>(sc.width) * sc.height, s.Fill());
-            for (const Request& q : rec.requests) {
-                const std::vector<uint16_t> px = TestFrame(q.glyph, sc.glyphW, sc.glyphH);
-                for (int y = 0; y < sc.glyphH; ++y)
-                    for (int x = 0; x < sc.glyphW; ++x) {
-                        const int sx = q.column * sc.glyphW + x, sy = q.row * sc.glyphH - 10 + y;
-                        if (sx < 0 || sy < 0 || sx >= sc.width || sy >= sc.height) continue;
-                        expected[sy * sc.width + sx] = Shade(px[y * sc.glyphW + x], q.shade, sc.layout);
-                    }
+            for (auto c = rec.cells.begin(); c != rec.cells.end(); c += 4) {
+                const std::vector<uint16_t> px = TestFrame(c[2], sc.glyphW, sc.glyphH);
+                for (int i = 0; i < sc.glyphW * sc.glyphH; ++i) {
+                    const int x = c[1] * sc.glyphW + i % sc.glyphW, y = c[0] * sc.glyphH - 10 + i / sc.glyphW;
+                    if (x < sc.width && y >= 0 && y < sc.height)
+                        DimRow(&expected[y * sc.width + x], &px[i], 1, sc.layout, c[3]);
+                }
             }
-            int bad = 0;
-            for (int y = 0; y < sc.height; ++y)
-                for (int x = 0; x < sc.width; ++x)
-                    if (s.At(x, y) != expected[y * sc.width + x] && ++bad < 4)
-                        ADD_FAILURE() << "frame " << frame << " pixel (" << x << ", " << y << ")";
-            ASSERT_EQ(bad, 0);
-            ASSERT_TRUE(s.GuardsIntact());
+            for (int i = 0; i < sc.width * sc.height; ++i)
+                ASSERT_EQ(s.At(i % sc.width, i / sc.width), expected[i]) << "frame " << frame << " pixel " << i;
         }
-        EXPECT_EQ(drawRandom.State(), twinRandom.State());
+        EXPECT_EQ(h, sc.fingerprint) << std::hex << h;
+        EXPECT_TRUE(s.GuardsIntact());
     }
 }
 
-TEST(FrameComposer, StopPartWayLeavesTheRestOfTheSurfaceUntouched) {
+TEST(FrameComposer, StopPartWayDrawsTheCellsReachedAndLeavesTheRest) {
     ClipScope clip({0, 0, 40, 30}, kColor565);
     auto glyphs = MakeAnimation(8, 12, 55, false);
     RainModel m;
-    SizeAndSeed(m, {40, 30, 8, 12, 50, 8, kColor565}, 5);
+    SizeAndSeed(m, {40, 30, 8, 12, 0, 0, 8, kColor565, 0, 0});  // no streams: only the sweep asks stop()
     RandomSource r;
     GuardedSurface s(40, 30);
-    // Let the step finish, then stop the sweep after the bottom row and two cells of the next row up.
-    m.StepStreams(r, [] { return false; });
-    int tests = 0;
-    const int allow = 1 + m.Columns() + 1 + 2;
-    FrameComposer composer{m, *glyphs, s.Info(), Pen{0, (m.Rows() - 1) * 12 - 10}};
-    m.SweepCells(r, 8, composer, [&] { return ++tests > allow; });
-    // Rows 0 and 1 of the grid (surface rows up to 13) were never reached.
-    for (int y = 0; y < 14; ++y)
-        for (int x = 0; x < 40; ++x) ASSERT_EQ(s.At(x, y), s.Fill()) << x << ", " << y;
-    // Two cells of grid row 2 were drawn (surface rows 14 ... 25, columns 0 ... 15).
+    // Stop tests pass for the bottom row, its cells, row 2 and two of its cells (surface rows 14 ... 25).
+    ComposeFrame(m, r, 8, *glyphs, s.Info(), [n = 0, allow = m.Columns() + 4]() mutable { return ++n > allow; });
+    for (int i = 0; i < 40 * 14; ++i) ASSERT_EQ(s.At(i % 40, i / 40), s.Fill()) << i % 40 << ", " << i / 40;
     EXPECT_NE(s.At(0, 14), s.Fill());
-    EXPECT_NE(s.At(15, 14), s.Fill());
+    EXPECT_NE(s.At(15, 25), s.Fill());
     EXPECT_EQ(s.At(16, 14), s.Fill());
     EXPECT_TRUE(s.GuardsIntact());
 }
