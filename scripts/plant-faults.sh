@@ -54,7 +54,7 @@ def build_and_test(f, log):
     if run(["cmake", "--build", "--preset", preset, "-j2"], log):
         return "build-failed", []
     start = os.path.getsize(log)
-    cmd = ["ctest", "--preset", preset, "--timeout", os.environ.get("PLANT_TIMEOUT", "300"), "--no-tests=error"]
+    cmd = ["ctest", "--preset", preset, "-j2", "--timeout", os.environ.get("PLANT_TIMEOUT", "300"), "--no-tests=error"]
     if f.get("tests"):
         cmd += ["-R", f["tests"]]
     rc = run(cmd, log)
