@@ -4,7 +4,8 @@
 #
 #   scripts/plant-faults.sh [LIST...]     default: every scripts/faults/*.txt
 #
-# Environment: PLANT_TIMEOUT (seconds per test, default 300). Build and test output of
+# Environment: PLANT_TIMEOUT (seconds per test, default 300), PLANT_RUN_TIMEOUT (seconds
+# for a whole ctest run, default 1800; a run that overruns counts as failed). Output of
 # each fault goes to build/plant-faults/NAME.log. Exit 0 when no fault was missed.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -57,7 +58,7 @@ def build_and_test(f, log):
     cmd = ["ctest", "--preset", preset, "-j2", "--timeout", os.environ.get("PLANT_TIMEOUT", "300"), "--no-tests=error"]
     if f.get("tests"):
         cmd += ["-R", f["tests"]]
-    rc = run(cmd, log)
+    rc = run(cmd, log, timeout=int(os.environ.get("PLANT_RUN_TIMEOUT", "1800")))
     with open(log, errors="replace") as fh:
         fh.seek(start)
         text = fh.read()
@@ -102,7 +103,7 @@ for f in faults:
         continue
     counts["caught"] += 1
     if outcome == "build-failed":
-        print(f"build-failed {name}  (caught by the compiler)  {secs}", flush=True)
+        print(f"build-failed {name}  (caught by the build: it does not compile or generate)  {secs}", flush=True)
     elif outcome == "error":
         print(f"caught  {name}  (ctest failed without naming a test: see {log})  {secs}", flush=True)
     else:
