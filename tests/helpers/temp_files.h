@@ -20,11 +20,17 @@
 
 namespace datatest {
 
-// A fresh path in a temp folder of this process's own (ctest runs tests side by side).
+// A temp folder of this process's own, removed with all in it when the process ends.
+inline const std::filesystem::path kTempDir =
+    std::filesystem::temp_directory_path() / ("vorlex_tests_" + std::to_string(VORLEX_TEST_PID));
+inline struct TempDirRemover {
+    ~TempDirRemover() { std::filesystem::remove_all(kTempDir, ignored); }
+    std::error_code ignored;
+} kTempDirRemover;
+
 inline std::string TempPath(const std::string& name) {
-    const auto dir = std::filesystem::temp_directory_path() / ("vorlex_tests_" + std::to_string(VORLEX_TEST_PID));
-    std::filesystem::create_directories(dir);
-    const std::string path = (dir / name).string();
+    std::filesystem::create_directories(kTempDir);
+    const std::string path = (kTempDir / name).string();
     std::remove(path.c_str());
     return path;
 }

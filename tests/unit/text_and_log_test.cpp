@@ -24,7 +24,6 @@ TEST(FixedString, EveryWayInKeepsWithinCapacity) {
         {"construct 300", 254, [] { return FixedString(Text(300).c_str()); }},
         {"assign 255", 254, [] { return FixedString() = Text(255).c_str(); }},
         {"first 300", 255, [] { return FixedString(Text(400).c_str(), 300); }},
-        {"bytes 300", 254, [] { return FixedString::FromBytes(Text(300).data(), 300); }},
         {"append 10 to 250", 254, [] { return OfLength(250).Append(Text(10).c_str()); }},
         {"a number that fits", 254, [] { return OfLength(248).AppendNumber(int32_t{-12345}); }},
         {"a number one too long", 249, [] { return OfLength(249).AppendNumber(int32_t{-12345}); }},
