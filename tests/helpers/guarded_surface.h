@@ -13,17 +13,10 @@ public:
     static constexpr int kMargin = 8;
 
     GuardedSurface(int width, int height, int extraPitch = 5, uint16_t fill = 0x1234)
-        : width_(width),
-          height_(height),
-          pitch_(width + extraPitch),
-          block_(static_cast<size_t>(pitch_) * (height + 2 * kMargin) + 2 * kMargin, kGuard),
-          fill_(fill) {
-        for (int y = 0; y < height_; ++y)
-            for (int x = 0; x < width_; ++x) Ref(x, y) = fill;
-        info_.pixels = &Ref(0, 0);
-        info_.width = width_;
-        info_.height = height_;
-        info_.pitch = pitch_;
+        : width_(width), height_(height), pitch_(width + extraPitch), fill_(fill) {
+        block_.assign(static_cast<size_t>(pitch_) * (height + 2 * kMargin) + 2 * kMargin, kGuard);
+        for (int i = 0; i < width_ * height_; ++i) Ref(i % width_, i / width_) = fill;
+        info_ = SurfaceInfo{&Ref(0, 0), width_, height_, pitch_};
     }
 
     const SurfaceInfo& Info() const { return info_; }
@@ -35,23 +28,18 @@ public:
 
     // Every pixel of the block outside the surface still holds the guard value.
     bool GuardsIntact() const {
-        for (size_t i = 0; i < block_.size(); ++i) {
-            const long long rel = static_cast<long long>(i) - static_cast<long long>(Index(0, 0));
-            const long long y = rel >= 0 ? rel / pitch_ : -1;
-            const long long x = rel >= 0 ? rel % pitch_ : -1;
-            const bool inside = rel >= 0 && y < height_ && x < width_;
+        for (long long i = 0, first = Index(0, 0); i < static_cast<long long>(block_.size()); ++i) {
+            const bool inside = i >= first && (i - first) / pitch_ < height_ && (i - first) % pitch_ < width_;
             if (!inside && block_[i] != kGuard) return false;
         }
         return true;
     }
 
 private:
-    size_t Index(int x, int y) const {
-        return static_cast<size_t>(kMargin) + static_cast<size_t>(y + kMargin) * pitch_ + x;
-    }
+    size_t Index(int x, int y) const { return kMargin + static_cast<size_t>(y + kMargin) * pitch_ + x; }
 
     int width_, height_, pitch_;
-    std::vector<uint16_t> block_;
     uint16_t fill_;
+    std::vector<uint16_t> block_;
     SurfaceInfo info_;
 };

@@ -1,0 +1,51 @@
+#pragma once
+
+// Temporary files and test data paths that work natively and under Wine.
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+#ifdef _WIN32
+#include <process.h>
+#define VORLEX_TEST_PID _getpid()
+#define VORLEX_TEST_ROOT "Z:"  // Wine shows the Linux root as drive Z:
+#else
+#include <unistd.h>
+#define VORLEX_TEST_PID getpid()
+#define VORLEX_TEST_ROOT ""
+#endif
+
+namespace datatest {
+
+// A temp folder of this process's own, removed with all in it when the process ends.
+inline const std::filesystem::path kTempDir =
+    std::filesystem::temp_directory_path() / ("vorlex_tests_" + std::to_string(VORLEX_TEST_PID));
+inline struct TempDirRemover {
+    ~TempDirRemover() { std::filesystem::remove_all(kTempDir, ignored); }
+    std::error_code ignored;
+} kTempDirRemover;
+
+inline std::string TempPath(const std::string& name) {
+    std::filesystem::create_directories(kTempDir);
+    const std::string path = (kTempDir / name).string();
+    std::remove(path.c_str());
+    return path;
+}
+
+inline std::string DataPath(const std::string& relative) {
+    return VORLEX_TEST_ROOT VORLEX_TEST_DATA_DIR "/" + relative;
+}
+
+inline std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline void WriteAll(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+}
+
+}  // namespace datatest

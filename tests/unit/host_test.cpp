@@ -1,0 +1,88 @@
+#include <gtest/gtest.h>
+
+#include <climits>
+#include <vector>
+
+#include "app/settings_values.h"
+#include "host/command_line.h"
+#include "host/dismissal.h"
+
+namespace {
+
+// The dialog's edit boxes: unsigned decimal with blanks around, anything else 0; then clamped.
+TEST(Settings, DialogNumbersAreReadAndClamped) {
+    const struct {
+        const char* text;
+        uint32_t value, density, highlight;
+    } cases[] = {{"401", 401, 400, 100},
+                 {"400", 400, 400, 100},
+                 {" 99 ", 99, 99, 99},
+                 {"12abc", 0, 0, 0},
+                 {"-5", 0, 0, 0},
+                 {nullptr, 0, 0, 0},
+                 {"99999999999999999999", 4294967295u, 400, 100}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.text ? c.text : "(null)");
+        const uint32_t value = ParseDialogNumber(c.text);
+        EXPECT_EQ(std::vector<uint32_t>({value, ClampDensity(value), ClampHighlightDensity(value)}),
+                  std::vector<uint32_t>({c.value, c.density, c.highlight}));
+    }
+}
+
+TEST(CommandLine, ProgramNameModeAndHandle) {
+    const struct {
+        const char *line, *arguments;
+        SaverMode mode;
+        uint32_t handle;
+    } cases[] = {
+        {"\"C:\\Program Files\\v s.scr\" /s", "/s", SaverMode::kFullScreen, 0},
+        {"\"C:\\odd\\v.scr\"/p 12", "/p 12", SaverMode::kPreview, 12},
+        {"v.scr   \t -L 77", "-L 77", SaverMode::kPreview, 77},
+        {"v.scr /c:4567", "/c:4567", SaverMode::kConfigureOwned, 4567},
+        {"v.scr /C 4567", "/C 4567", SaverMode::kConfigureOwned, 0},  // no colon, no handle
+        {"v.scr", "", SaverMode::kConfigure, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        const char* arguments = SkipProgramName(c.line);
+        EXPECT_STREQ(arguments, c.arguments);
+        const SaverCommand command = ParseSaverCommand(arguments);
+        EXPECT_EQ(std::vector<uint32_t>({uint32_t(command.mode), command.handle}),
+                  std::vector<uint32_t>({uint32_t(c.mode), c.handle}));
+    }
+}
+
+// Which input ends the saver: presses, system events, and mouse moves beyond four pixels.
+TEST(Dismissal, InputThatClosesHidesOrIsChecked) {
+    const struct {
+        uint32_t message;
+        uintptr_t wParam;
+        std::vector<bool> verdict;  // post close, hide cursor, check mouse, return 1
+    } cases[] = {{msg::kKeyDown, 'A', {1, 0, 0, 0}},
+                 {msg::kPowerBroadcast, 7, {1, 0, 0, 0}},
+                 {msg::kPower, msg::kPwrCriticalResume, {1, 0, 0, 0}},
+                 {msg::kPower, 1, {0, 0, 0, 0}},
+                 {msg::kActivateApp, 0, {1, 0, 0, 0}},
+                 {msg::kShowWindow, 1, {0, 1, 0, 0}},
+                 {msg::kSetCursor, 0, {0, 1, 0, 1}},
+                 {msg::kMouseMove, 0, {0, 0, 1, 0}},
+                 {0x0101 /* key up */, 'A', {0, 0, 0, 0}}};
+    for (const auto& c : cases) {
+        const InputVerdict v = ClassifySaverInput(c.message, c.wParam);
+        EXPECT_EQ(std::vector<bool>({v.postClose, v.hideCursor, v.checkMouse, v.returnOne}), c.verdict)
+            << std::hex << c.message << " " << c.wParam;
+    }
+    EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, msg::kScScreenSave, false, false), SaverRoute::kReturnZero);
+    const ScreenPoint from{100, 100}, moves[] = {{102, 99}, {98, 98}, {97, 102}, {100, 95}, {INT_MIN, INT_MIN}};
+    std::vector<uint32_t> distances, closes, swallowed;
+    for (const ScreenPoint& to : moves) {
+        distances.push_back(CursorDistance(from, to));
+        closes.push_back(MovedBeyondThreshold(from, to));
+        swallowed.push_back(TrapSwallowsMove(from, to));
+    }
+    EXPECT_EQ(distances, (std::vector<uint32_t>{3, 4, 5, 5, 0xFFFFFFFFu}));  // saturates instead of wrapping
+    EXPECT_EQ(closes, (std::vector<uint32_t>{0, 0, 1, 1, 1}));
+    EXPECT_EQ(swallowed, (std::vector<uint32_t>{1, 0, 0, 0, 0}));
+}
+
+}  // namespace

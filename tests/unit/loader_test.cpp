@@ -1,0 +1,156 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <memory>
+#include <sstream>
+#include <vector>
+
+#include "diag/log_core.h"
+#include "glyphs/animation.h"
+#include "glyphs/glyph_set.h"
+#include "glyphs/graphics_loader.h"
+#include "glyphs/image.h"
+#include "helpers/guarded_surface.h"
+#include "helpers/temp_files.h"
+
+namespace {
+
+std::string TgaHeader(int w, int h, int depth) {  // fields the reader ignores hold junk
+    return std::string("\0\0\2\1\2\3\4\5\6\7\10\11", 12) + char(w) + char(w >> 8) + char(h) + char(h >> 8) +
+           char(depth) + ' ';
+}
+
+class Loader : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(InitErrorMsgAt(datatest::TempPath("loader.log").c_str())); }
+    void TearDown() override { StopErrorMsg(); }
+    std::unique_ptr<Image> LoadTga(const std::string& bytes, bool withMap = false) {
+        if (!bytes.empty()) datatest::WriteAll(file_, bytes);
+        FixedString name(file_.c_str());
+        return std::unique_ptr<Image>(loader_.LoadTga(name, false, withMap));
+    }
+    GraphicsLoader loader_;
+    const std::string file_ = datatest::TempPath("picture.v1.tga");
+};
+
+// The file's rows run bottom first as blue, green, red, each frame's map after it; frames
+// come out top row first in the display's layout, run-length encoded unless there are maps.
+TEST_F(Loader, FramesAreTopRowFirstInEitherLayoutWithTheirMaps) {
+    for (int maps = 0; maps < 2; ++maps) {
+        std::string bytes = {'J', 'U', 'N', 'K', 2, 2, 2, 0, 2, 0, char(maps), 0};
+        for (int f = 0; f < 2; ++f) {
+            for (int i : {2, 3, 0, 1}) bytes += {char(8 * (i + f)), 0x34, 0x56};
+            bytes += maps ? std::string{char(f), 2, 3, 4} : "";
+        }
+        datatest::WriteAll(file_, bytes);
+        loader_.SetPixelFormat(maps);
+        std::unique_ptr<Animation> animation(loader_.LoadAnimation(FixedString(file_.c_str()), true));
+        ASSERT_NE(animation, nullptr);
+        EXPECT_EQ(std::vector<uint16_t>(animation->frames[1], animation->frames[1] + (maps ? 4 : 6)),
+                  (maps ? std::vector<uint16_t>{0x51A1, 0x51A2, 0x51A3, 0x51A4}
+                        : std::vector<uint16_t>{1, 0x28C1, 0x28C2, 1, 0x28C3, 0x28C4}));
+        EXPECT_EQ(maps ? animation->maps[1][0] : 1, 1);
+    }
+}
+
+TEST_F(Loader, CompressFrameRowEncodings) {
+    const uint16_t k = 0x7C1F, a = 0x1111, b = 0x2222, c = 0xF81F;  // the other layout's magenta is a colour
+    const struct {
+        int w, h;
+        std::vector<uint16_t> pixels, words;
+    } cases[] = {{6, 1, {k, k, a, b, k, c}, {3, 2, 2, a, b, 1, 1, c}},
+                 {3, 2, {k, a, b, k, k, c}, {2, 1, 2, a, b, 2, 2, 1, c}}};
+    for (const auto& e : cases) {
+        int32_t words = -1;
+        std::unique_ptr<uint16_t[]> encoded(loader_.SetPixelFormat(0).CompressFrame(e.pixels.data(), e.w, e.h, &words));
+        ASSERT_NE(encoded, nullptr);
+        EXPECT_EQ(std::vector<uint16_t>(encoded.get(), encoded.get() + words), e.words);
+    }
+    EXPECT_EQ(loader_.CompressFrame(&a, 65536, 1), nullptr);  // counts and lengths are 16-bit words
+}
+
+// Every file of the bad-glyph corpus against its line in expected.tsv: frames read,
+// whether the rain can use them, and the error logged.
+TEST_F(Loader, BadGlyphCorpus) {
+    std::ifstream table(datatest::DataPath("bad_glyphs/expected.tsv"));
+    std::string line, name, result, frames, usable, message;
+    int checked = 0;
+    for (std::getline(table, line); std::getline(table, line); ++checked) {  // after the column names
+        std::istringstream fields(line);
+        for (std::string* field : {&name, &result, &frames, &usable, &message}) std::getline(fields, *field, '\t');
+        for (bool compress : {false, true}) {
+            ASSERT_TRUE(InitErrorMsgAt(datatest::TempPath("loader.log").c_str()));
+            const std::string path = datatest::DataPath("bad_glyphs/" + name);
+            std::unique_ptr<Animation> animation(loader_.LoadAnimation(FixedString(path.c_str()), compress));
+            EXPECT_EQ(animation ? std::to_string(animation->frameCount) : "-", frames) << name;
+            EXPECT_EQ(IsUsableGlyphSet(animation.get()), usable == "yes") << name;
+            EXPECT_EQ(MostSevereLevel() >= LOG_ERROR ? RememberedErrorMsg().Text() : "-", message) << name;
+        }
+    }
+    EXPECT_EQ(checked, 20);
+}
+
+// Every 16-bit value of either layout survives SaveTga (a 24-bit picture, bottom row first,
+// blue, green, red, low bits filled) and the reader, also straight into a surface.
+TEST_F(Loader, SavedTgaReadsBackPixelForPixel) {
+    std::vector<uint16_t> all(0x10000);
+    for (int i = 0; i < 0x10000; ++i) all[i] = static_cast<uint16_t>(i);
+    for (int32_t format : {0, 1}) {
+        ASSERT_TRUE(
+            loader_.SetPixelFormat(format).SaveTga(FixedString(file_.c_str()), SurfaceInfo{all.data(), 256, 256, 256}));
+        const std::string bytes = datatest::ReadAll(file_);  // the first pixel is 0xFF00
+        EXPECT_EQ(bytes.size(), 18u + 3 * 0x10000);
+        EXPECT_EQ(bytes.substr(12, 9), (std::string{0, 1, 0, 1, 24, 0, 0, char(format ? 227 : 199), char(255)}));
+        const auto image = LoadTga("");
+        GuardedSurface surface(256, 256);
+        ASSERT_TRUE(image && image->height == 256 &&
+                    loader_.LoadTgaToSurface(FixedString(file_.c_str()), surface.Info()));
+        for (int i = 0; i < 0x10000; ++i) {
+            ASSERT_EQ(image->pixels[i], format == 0 ? i & 0x7FFF : i) << format;
+            ASSERT_EQ(surface.At(i % 256, i / 256), image->pixels[i]) << format;
+        }
+        EXPECT_TRUE(surface.GuardsIntact());
+    }
+}
+
+// 16-bit pixels are 5-5-5, widened for 5-6-5; nothing is decoded, allocated or written
+// from a picture the reader cannot take whole, or into a surface too small for it.
+TEST_F(Loader, TgaReaderTakesWholePicturesOnly) {
+    const std::string px = std::string(18, 'p'), sixteen = "\xff\x7f\x1f\x7c\xe1\x83";
+    const struct {
+        const char* name;
+        std::string bytes;
+        int32_t format;
+        std::vector<uint16_t> want;  // empty: refused
+    } cases[] = {{"16-bit 555", TgaHeader(3, 1, 16) + sixteen, 0, {0x7FFF, 0x7C1F, 0x83E1}},
+                 {"16-bit 565", TgaHeader(3, 1, 16) + sixteen, 1, {0xFFDF, 0xF81F, 0x07C1}},
+                 {"depth 15", TgaHeader(3, 2, 15) + px, 0, {}},
+                 {"above the ScratchPad", TgaHeader(1000, 481, 16) + px, 0, {}},
+                 {"short header", TgaHeader(3, 2, 24).substr(0, 17), 0, {}},
+                 {"one byte short", TgaHeader(3, 2, 24) + px.substr(1), 1, {}}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        loader_.SetPixelFormat(c.format);
+        const auto image = LoadTga(c.bytes);
+        EXPECT_EQ(image ? std::vector<uint16_t>(image->pixels, image->pixels + 3) : std::vector<uint16_t>(), c.want);
+        GuardedSurface surface(8, 8), narrow(2, 8);
+        EXPECT_EQ(loader_.LoadTgaToSurface(FixedString(file_.c_str()), surface.Info()), !c.want.empty());
+        EXPECT_FALSE(loader_.LoadTgaToSurface(FixedString(file_.c_str()), narrow.Info()));
+        EXPECT_EQ(std::vector<uint16_t>({surface.At(0, 0), narrow.At(0, 0)}),
+                  std::vector<uint16_t>({c.want.empty() ? surface.Fill() : c.want[0], narrow.Fill()}));
+        EXPECT_TRUE(surface.GuardsIntact() && narrow.GuardsIntact());
+    }
+}
+
+TEST_F(Loader, TgaMapComesFromTheCompanionFile) {
+    for (const auto& [path, map] : {std::pair<std::string, std::string>{"a.b.tga", "a.b.map"},
+                                    {".tga", ".tga.map"},
+                                    {"C:\\x.v2\\pic", "C:\\x.v2\\pic.map"},
+                                    {std::string(251, 'a'), ""}}) {
+        FixedString text(path.c_str());
+        EXPECT_EQ(GraphicsLoader::MapCompanionPath(text), !map.empty()) << path;
+        EXPECT_EQ(text.Text(), map.empty() ? path : map);
+    }
+}
+
+}  // namespace

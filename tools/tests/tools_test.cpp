@@ -1,0 +1,73 @@
+#include <gtest/gtest.h>
+#include <png.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "helpers/temp_files.h"
+#include "tools/png_writer.h"
+
+namespace {
+
+TEST(WritePng, SpreadsEachChannelOverTheFullRangeAndSkipsThePadding) {
+    const struct {
+        uint16_t pixel;
+        ColorType layout;
+        std::vector<int> rgb;
+    } cases[] = {
+        {0xFFFF, kColor565, {255, 255, 255}}, {0x0400, kColor565, {0, 130, 0}}, {0x8200, kColor555, {0, 132, 0}}};
+    for (const auto& c : cases) {
+        const Rgb8 got = ExpandPixel(c.pixel, c.layout);
+        EXPECT_EQ(std::vector<int>({got.red, got.green, got.blue}), c.rgb) << std::hex << c.pixel;
+    }
+    std::vector<uint16_t> pixels = {0xF800, 0x07E0, 0x001F, 0xFFFF, 0x0000, 0x8410, 0xFFFF, 0xFFFF};
+    const std::string path = datatest::TempPath("pitch.png");
+    std::string error;
+    ASSERT_TRUE(WritePng(path, SurfaceInfo{pixels.data(), 3, 2, 4}, kColor565, error)) << error;
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
+    EXPECT_EQ(rgb, (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 132, 130, 132, 255, 255, 255}));
+}
+
+// vorlex-render from the outside: exit code and what it says, run in an empty folder.
+int Render(const std::string& args, std::string& out) {
+    const std::string dir = datatest::TempPath("render");
+    std::filesystem::create_directories(dir);
+    FILE* pipe = popen(("cd '" + dir + "' && " VORLEX_RENDER_PROGRAM " " + args + " 2>&1").c_str(), "r");
+    char buffer[4096];
+    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
+    const int status = pclose(pipe);
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+TEST(VorlexRender, ExitCodesAndMessages) {
+    const std::string glyphs = "-g " VORLEX_BUILT_GLYPHS " -r 32x32 -n 1 ", data = datatest::DataPath("");
+    const struct {
+        std::string args;
+        int exit;
+        const char* says;
+    } cases[] = {{"--help", 0, "Usage: vorlex-render"},
+                 {"rain.png", 2, "unknown option 'rain.png'"},
+                 {"--density 401", 2, "--density must be a whole number from 0 to 400, not '401'"},
+                 {"--highlight=-1", 2, "--highlight must be a whole number from 0 to 100, not '-1'"},
+                 {"-r 8193x10", 2, "--resolution must be 800x600, 1024x768, 1280x1024 or WIDTHxHEIGHT"},
+                 {"--tga", 2, "option --tga needs a value"},
+                 {"-g " + data + "wrong_version.ani", 3, "Wrong file format version, found 3"},
+                 {"-g " + data + "too_few_frames.ani", 3, "not a usable glyph set: 10 frames of 2x2"},
+                 {glyphs + "--png /nonexistent/x.png", 4, "/nonexistent/x.png: No such file or directory"},
+                 {glyphs + "--tga " + std::string(300, 'a'), 4, "a TGA path must have 1 to 254 characters"},
+                 {glyphs + "&& test -s rain.png && echo written", 0, "last frame: rain.png\nwritten"}};
+    for (const auto& c : cases) {
+        std::string out;
+        EXPECT_EQ(Render(c.args, out), c.exit) << c.args;
+        EXPECT_NE(out.find(c.says), std::string::npos) << c.args << ": " << out;
+    }
+}
+
+}  // namespace
