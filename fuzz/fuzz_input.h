@@ -1,6 +1,7 @@
 #pragma once
 
 #include <sys/mman.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cstdint>
@@ -23,22 +24,20 @@ struct FuzzReader {
     }
     int32_t Int16() { return static_cast<int16_t>(Bytes(2)); }
     int32_t Int32() { return static_cast<int32_t>(Bytes(4)); }
-    // The next n bytes (fewer at the end) as a text cut at its first zero byte, in a block
-    // of exactly its size, so a read past the terminator is an AddressSanitizer report.
+    // The next n bytes (or a length byte's worth) cut at a zero byte, in a block of exactly
+    // its size: a read past the terminator is an AddressSanitizer report.
     std::unique_ptr<char[]> Text(size_t n) {
         n = n < Left() ? n : Left();
-        const void* zero = std::memchr(data + pos, 0, n);
-        const size_t length = zero ? static_cast<const uint8_t*>(zero) - (data + pos) : n;
-        std::unique_ptr<char[]> text(new char[length + 1]);
+        const size_t length = strnlen(reinterpret_cast<const char*>(data + pos), n);
+        std::unique_ptr<char[]> text(new char[length + 1]());  // zeroed, so terminated
         std::memcpy(text.get(), data + pos, length);
-        text[length] = '\0';
         pos += n;
         return text;
     }
     std::unique_ptr<char[]> Text() { return Text(Byte()); }
 };
 
-// Bytes behind a path without touching a disk: a memfd reopened by its /proc name.
+// Bytes behind a path without a disk: a memfd, opened again by its /proc name.
 struct MemoryFile {
     int fd = memfd_create("fuzz", 0);
     std::string path = "/proc/self/fd/" + std::to_string(fd);
@@ -47,8 +46,5 @@ struct MemoryFile {
     }
 };
 
-// The program stops on a broken invariant, so libFuzzer saves the input.
-#define FUZZ_CHECK(condition)           \
-    do {                                \
-        if (!(condition)) std::abort(); \
-    } while (false)
+#define FUZZ_CHECK(condition) \
+    if (!(condition)) std::abort()  // libFuzzer keeps the input
