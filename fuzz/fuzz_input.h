@@ -1,0 +1,50 @@
+#pragma once
+
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+
+// Input bytes in order; zero once they run out.
+struct FuzzReader {
+    const uint8_t* data;
+    size_t size;
+    size_t pos = 0;
+    size_t Left() const { return size - pos; }
+    uint8_t Byte() { return pos < size ? data[pos++] : 0; }
+    uint32_t Bytes(int n) {
+        uint32_t v = 0;
+        for (int i = 0; i < n; ++i) v |= static_cast<uint32_t>(Byte()) << (8 * i);
+        return v;
+    }
+    int32_t Int16() { return static_cast<int16_t>(Bytes(2)); }
+    int32_t Int32() { return static_cast<int32_t>(Bytes(4)); }
+    // The next n bytes (or a length byte's worth) cut at a zero byte, in a block of exactly
+    // its size: a read past the terminator is an AddressSanitizer report.
+    std::unique_ptr<char[]> Text(size_t n) {
+        n = n < Left() ? n : Left();
+        const size_t length = strnlen(reinterpret_cast<const char*>(data + pos), n);
+        std::unique_ptr<char[]> text(new char[length + 1]());  // zeroed, so terminated
+        std::memcpy(text.get(), data + pos, length);
+        pos += n;
+        return text;
+    }
+    std::unique_ptr<char[]> Text() { return Text(Byte()); }
+};
+
+// Bytes behind a path without a disk: a memfd, opened again by its /proc name.
+struct MemoryFile {
+    int fd = memfd_create("fuzz", 0);
+    std::string path = "/proc/self/fd/" + std::to_string(fd);
+    void Set(const uint8_t* data, size_t size) {
+        if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) std::abort();
+    }
+};
+
+#define FUZZ_CHECK(condition) \
+    if (!(condition)) std::abort()  // libFuzzer keeps the input
