@@ -63,7 +63,7 @@ run_preset windows64 1
 
 if [ -x scripts/fuzz.sh ]; then
   echo "=== fuzz: short run"
-  if bash scripts/fuzz.sh "${FUZZ_SECONDS:-10}"; then passed=$((passed + 1)); else failed=$((failed + 1)); problems+=("fuzz"); fi
+  if bash scripts/fuzz.sh "${FUZZ_SECONDS:-4}"; then passed=$((passed + 1)); else failed=$((failed + 1)); problems+=("fuzz"); fi
 fi
 
 echo "=== format"
