@@ -1,58 +1,46 @@
-// Stand-in for the system's PASSWORD.CPL: answers VerifyScreenSavePwd from a script
-// file beside it and records every call, so a test can tell whether it was asked.
-//   answers.txt: one character per call, '1' accept, '0' refuse (accept when used up)
-//   calls.txt:   one line per call with the answer given
-// A copy named MPR.DLL stands in for the password provider: PwdChangePasswordA records
-// its arguments in changes.txt.
+// Stand-in for the system's PASSWORD.CPL: VerifyScreenSavePwd answers from answers.txt beside
+// it ('1' accept, '0' refuse, accept when used up) and adds each answer to calls.txt. A copy
+// named MPR.DLL stands in for the password provider: PwdChangePasswordA adds its arguments to
+// changes.txt.
 #include <windows.h>
 
+#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
 namespace {
 
-HMODULE self = nullptr;
-int calls = 0;
-
-void BesideMe(char* path, const char* name) {
+FILE* Beside(const char* name, const char* mode) {
+    char path[MAX_PATH];
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&Beside), &self);
     GetModuleFileNameA(self, path, MAX_PATH);
-    char* slash = std::strrchr(path, '\\');
-    std::strcpy(slash ? slash + 1 : path, name);
+    std::strcpy(std::strrchr(path, '\\') + 1, name);
+    return std::fopen(path, mode);
+}
+
+void Append(const char* name, const char* format, ...) {
+    va_list list;
+    va_start(list, format);
+    if (FILE* f = Beside(name, "ab")) std::fclose((std::vfprintf(f, format, list), f));
+    va_end(list);
 }
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) self = instance;
-    return TRUE;
-}
-
 extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND) {
-    char path[MAX_PATH];
-    BesideMe(path, "answers.txt");
+    static unsigned calls = 0;
     char answers[64] = {};
-    if (FILE* f = std::fopen(path, "rb")) {
-        std::fread(answers, 1, sizeof answers - 1, f);
-        std::fclose(f);
-    }
-    const BOOL accept = calls < static_cast<int>(std::strlen(answers)) ? answers[calls] == '1' : TRUE;
+    if (FILE* f = Beside("answers.txt", "rb")) std::fclose((std::fread(answers, 1, sizeof answers - 1, f), f));
+    const bool accept = calls >= std::strlen(answers) || answers[calls] == '1';
     ++calls;
-    BesideMe(path, "calls.txt");
-    if (FILE* f = std::fopen(path, "ab")) {
-        std::fprintf(f, "%lu %s\n", GetTickCount(), accept ? "accept" : "refuse");
-        std::fclose(f);
-    }
+    Append("calls.txt", "%lu %s\n", GetTickCount(), accept ? "accept" : "refuse");
     return accept;
 }
 
 extern "C" DWORD WINAPI PwdChangePasswordA(LPCSTR provider, HWND owner, DWORD reserved1, DWORD reserved2) {
-    char path[MAX_PATH];
-    BesideMe(path, "changes.txt");
-    if (FILE* f = std::fopen(path, "ab")) {
-        std::fprintf(f, "%s %lu %lu %lu\n", provider ? provider : "(null)",
-                     static_cast<unsigned long>(reinterpret_cast<uintptr_t>(owner)),
-                     static_cast<unsigned long>(reserved1), static_cast<unsigned long>(reserved2));
-        std::fclose(f);
-    }
+    Append("changes.txt", "%s %lu %lu %lu\n", provider ? provider : "(null)",
+           static_cast<unsigned long>(reinterpret_cast<uintptr_t>(owner)), reserved1, reserved2);
     return 0;
 }
