@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Shared harness for the scripts and tests that need a virtual X server or Wine.
 # Source it; it defines functions only. Every process it starts is recorded by id and
 # ended by harness_stop, so callers never end processes they did not start.
@@ -25,9 +26,9 @@ harness_free_display() {
 }
 
 harness_start_xvfb() {  # DEPTH [SIZE]
-  local depth=$1 size=${2:-1280x1024} n pid try
+  local depth=$1 size=${2:-1280x1024} n pid
   # Two callers may pick the same free number; the loser's Xvfb exits and we try the next.
-  for try in 1 2 3 4 5; do
+  for _ in 1 2 3 4 5; do
     n=$(harness_free_display) || return 1
     Xvfb ":$n" -screen 0 "${size}x$depth" -nolisten tcp >/dev/null 2>&1 &
     pid=$!

@@ -1,7 +1,5 @@
 #!/usr/bin/env bash
-# End-to-end tests of vorlex.scr under Wine, driven with xdotool and the probe program. Usage:
-# e2e.sh setup | cleanup | CASE. One prefix in a 1600x1200 virtual desktop on a 24-bit screen (mode
-# switches, dialogs), one on a 16-bit screen (the windowed preview); their servers stay up between cases.
+# End-to-end tests of vorlex.scr under Wine, driven with xdotool and the probe program: e2e.sh setup|cleanup|CASE.
 set -euo pipefail
 : "${VORLEX_E2E_DIR:?}" "${VORLEX_SCR:?}" "${VORLEX_ANI:?}" "${VORLEX_PROBE:?}" "${VORLEX_PASSWORD_CPL:?}"
 S=$VORLEX_E2E_DIR KEY='HKLM\Software\Zelvoran\Vorlex Code Emulator' LOG=vorlexcode_fs.log AFTER_CASE=
@@ -10,10 +8,10 @@ S=$VORLEX_E2E_DIR KEY='HKLM\Software\Zelvoran\Vorlex Code Emulator' LOG=vorlexco
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
 is() { [ "$2" = "$3" ] || fail "$1: got '$2', expected '$3'"; }
-use() {  # "" or 16: the prefix in a virtual desktop (made larger than every saver mode) or the one on a 16-bit screen
+use() {  # "": a 24-bit screen, a virtual desktop larger than every mode; 16: a 16-bit one for the windowed preview
   export DISPLAY=${DISPLAYS[${1:-0}]}; harness_wine_prefix "$S/prefix$1" "$([ "$1" ] || echo 1600x1200)"; W=$WINEPREFIX/drive_c/windows; }
-# Output through a file: Wine's daemons, started by any call, would hold a pipe open.
-out() { local f=$S/out.$$ rc=0; "$@" >"$f" 2>/dev/null || rc=$?; tr -d '\r' <"$f"; rm -f "$f"; return $rc; }
+out() {  # through a file: Wine's daemons, started by any call, would hold a pipe open
+  local f=$S/out.$$ rc=0; "$@" >"$f" 2>/dev/null || rc=$?; tr -d '\r' <"$f"; rm -f "$f"; return $rc; }
 probe() { out wine 'C:\vorlex_probe.exe' "$@"; }
 saver() { harness_bg "${EXIT:-$S/exit}" wine "${SAVER:-C:\\windows\\vorlex.scr}" "$@"; }
 ends() { is "exit code ${2:-}" "$(harness_wait "$S/exit" "${3:-10}" || echo none)" "$1"; }  # CODE [WHAT [SECONDS]]
@@ -23,8 +21,7 @@ settings() { harness_reg add "$KEY" /v Resolution /d "$1" /f; for v in "Density 
   harness_reg add "$KEY" /v "${v% *}" /t REG_DWORD /d "${v#* }" /f; done; }
 stored() { out wine reg query "$KEY" | while read -r n t v; do case $t in REG_SZ) printf '%s=%s ' "$n" "$v" ;;
   REG_DWORD) printf '%s=%d ' "$n" "$((v))" ;; esac; done; }
-# Brings Wine's idea of the pointer and the X pointer together, at a known place.
-park() { xdotool mousemove 300 300; sleep 0.1; xdotool mousemove 301 300; sleep 0.2; }
+park() { xdotool mousemove 300 300; sleep 0.1; xdotool mousemove 301 300; sleep 0.2; }  # Wine's pointer = X's
 up() {  # [PARENT]: the saver window and its render thread are there; then SETTLE seconds for frames
   probe find "${1:-0}" WindowsScreenSaverClass - 15000 >/dev/null || fail "no saver window"; local n=0
   until grep -qF "[DrawVorlex] Thread created" "$W/$LOG" 2>/dev/null; do runs; ((n++ < 200)) || fail "no render thread"
@@ -45,9 +42,8 @@ case_template() {
   "${VORLEX_OBJDUMP%objdump}windres" -i "$VORLEX_SCR" -O rc | tr -d '\r' | awk '/ DIALOG /, /^END/ { print; next }
     /RT_ICON|RT_GROUP_ICON/ { id = $1; getline; getline; print id, $0 } /Element no|VERSIONINFO/' |
     diff - "$(dirname "$0")/expected/template.txt" || fail "dialog 2003, icons or version record differ"
-  is "export directory" "$("$VORLEX_OBJDUMP" -p "$VORLEX_SCR" | awk '/^Name[ \t]/ { print $3 }
-    /^\[Ordinal\/Name Pointer\] Table/ { t = 1; next } t && /^\t\[/ { print $NF } t && /^$/ { t = 0 }' | xargs)" \
-    "vorlex.scr DrawVorlex ScreenSaverConfigureDialog ScreenSaverProc"
+  is "export directory" "$("$VORLEX_OBJDUMP" -p "$VORLEX_SCR" | sed -n 's/^Name[ \t].* //p; s/^\t\[ *[0-9]*\] \([^ ]*\)$/\1/p' |
+    xargs)" "vorlex.scr DrawVorlex ScreenSaverConfigureDialog ScreenSaverProc"
 }
 
 case_config() {  # rows: arguments|dialog input|what it shows|exit code|what is stored afterwards
@@ -58,8 +54,7 @@ case_config() {  # rows: arguments|dialog input|what it shows|exit code|what is 
     IFS='|' read -r a in shown rc want <<<"$row"; saver $a; [[ $(probe dialog 10000 $in) == $shown ]] || fail "$a: shown"
     ends "$rc" "$a"; is "stored after $a $in" "$(stored)" "$(printf 'Resolution=%s Density=%s HighlightDensity=%s ' $want)"
   done
-  # The owner: the window after "C:"; after a blank, or a window that is gone, the foreground one.
-  local dead old new; dead=$(probe host 50 50 0 | cut -d' ' -f1)
+  local dead old new; dead=$(probe host 50 50 0 | cut -d' ' -f1)  # owner: after "C:" the window, else the foreground one
   old=$(host "$S/old.out" 60 | cut -d' ' -f1); new=$(host "$S/new.out" 60 | cut -d' ' -f1); sleep 0.3
   is "foreground" "$(probe foreground)" "$new"
   for a in "/c $old=$new" "/c:$dead=$new" "/c:$old=$old"; do
@@ -71,9 +66,8 @@ case_arguments() {
   use; local a dead; dead=$(probe host 50 50 0 | cut -d' ' -f1)
   for a in "/p 0" "/p" "/p $dead" "/l 4294967297" "/x" "/?" "/a 0"; do  # each ends with -1, before any window
     rm -f "$W"/vorlexcode*.log; saver $a; ends 255 "$a"; ! ls "$W"/vorlexcode*.log 2>/dev/null || fail "$a: window"; done
-  # A quoted program path with blanks is skipped whole; only the first letter counts.
   mkdir -p "$WINEPREFIX/drive_c/Program Files/Vorlex saver"; cp "$VORLEX_SCR" "$_/vorlex code emulator.scr"
-  park; SAVER='C:\Program Files\Vorlex saver\vorlex code emulator.scr' saver /screensaver; up; key
+  park; SAVER='C:\Program Files\Vorlex saver\vorlex code emulator.scr' saver /screensaver; up; key  # quoted, first letter
 }
 
 case_fullscreen_input() {
@@ -87,15 +81,17 @@ case_fullscreen_input() {
     "LOG_GOSSIP: [WM_CREATE] All object created, run Vorlex Emulator" "LOG_GOSSIP: [STATE] WM_CLOSE detected" \
     "LOG_GOSSIP: [STATE] WM_DESTROY detected" "LOG_INFO: [DrawVorlex] Thread ended"
   park; saver /s; up; xdotool click 1; ends 0 "after a click"
-  # Wine reports the pointer where it last saw it, so the moves start where the system says: 2 pixels,
-  # then 4 from the start (the host's limit) keep the saver; one more ends it.
-  park; saver /s; up; read -r x y < <(probe cursor)
+  park; saver /s; up; read -r x y < <(probe cursor)  # from there 2 pixels, then 4 (the limit) keep it; 5 end it
   xdotool mousemove $((x + 1)) "$y"; sleep 0.3; xdotool mousemove $((x + 2)) "$y"; sleep 1; runs
   xdotool mousemove $((x - 4)) "$y"; sleep 1; runs; xdotool mousemove $((x - 4)) $((y + 1)); ends 0 "after 5 pixels"
 }
 
-case_system_events() {  # Releases, a double click, a character, the wheel, WM_POWER 1, activation, the
-  use; settings 1024x768 300 8; saver /s; SETTLE=0.5 up; local h m; h=$(window)  # AutoPlay query (NT): none closes.
+case_system_events() {  # Wine adds WS_SYSMENU and sizes the window to the mode; the saver's own bits must be there.
+  use; settings 1024x768 300 8; park; saver /s; up; local h m info; h=$(window); info=$(probe info "$h")
+  [[ $info =~ ^visible=1\ style=([0-9a-f]{8})\ exstyle=([0-9a-f]{8})\ class=0000002b\ title=Screen\ Saver\  ]] &&
+    (((0x${BASH_REMATCH[1]} & 0x96000000) == 0x96000000 && (0x${BASH_REMATCH[2]} & 8) == 8)) || fail "window: $info"
+  EXIT=$S/exit2 saver /s; is "second /s" "$(harness_wait "$S/exit2" 10)" 0; runs; is "in front" "$(probe foreground)" "$h"
+  # Releases, a double click, a character, the wheel, WM_POWER 1, activation, the AutoPlay query (NT): none closes.
   post "$h" "0x101 0x41" "0x105 0x12" "0x202 0" "0x203 0" "0x102 0x61" "0x20a 0x780000" "0x48 1" "0x1c 1"
   is "AutoPlay on NT" "$(probe send "$h" QueryCancelAutoPlay 0 0)" 0; sleep 1; runs
   is "WM_SETTEXT" "$(probe set-title "$h" Renamed)" 0; [[ $(probe info "$h") == *" title=Screen Saver rect="* ]] || fail title
@@ -107,7 +103,6 @@ case_resolutions() {
   use; local before res; before=$(probe mode)
   for res in 800x600 1024x768 1280x1024; do settings "$res" 300 8; park; saver /s; up
     [[ $(probe mode) == "${res}x"* ]] || fail "$res gave $(probe mode)"; key; is "mode after $res" "$(probe mode)" "$before"; done
-  settings 1024x768 300 8
 }
 
 case_glyph_file() {
@@ -125,31 +120,20 @@ case_glyph_file() {
   cp "$VORLEX_ANI" "$W/glyph2.ani"
 }
 
-case_second_instance() {  # Wine adds WS_SYSMENU and sizes the window to the mode; the saver's own bits must be there.
-  use; settings 1024x768 300 8; park; saver /s; up; local h info; h=$(window); info=$(probe info "$h")
-  [[ $info =~ ^visible=1\ style=([0-9a-f]{8})\ exstyle=([0-9a-f]{8})\ class=0000002b\ title=Screen\ Saver\  ]] &&
-    (((0x${BASH_REMATCH[1]} & 0x96000000) == 0x96000000 && (0x${BASH_REMATCH[2]} & 8) == 8)) || fail "window: $info"
-  EXIT=$S/exit2 saver /s; is "second /s" "$(harness_wait "$S/exit2" 10)" 0; runs; is "in front" "$(probe foreground)" "$h"; key
-}
-
 case_password_9x() {
   use; settings 1024x768 300 8; local d=$WINEPREFIX/drive_c/pwtest o f pw='HKCU\Control Panel\Desktop'; rm -rf "$d"
   mkdir -p "$d"; cp "$VORLEX_SCR" "$VORLEX_PASSWORD_CPL" "$d/"; printf 01 >"$d/answers.txt"; export SAVER='C:\pwtest\vorlex.scr'
   harness_reg add 'HKCU\Software\Wine\AppDefaults\vorlex.scr' /v Version /d win98 /f
   AFTER_CASE="harness_reg delete 'HKCU\\Software\\Wine\\AppDefaults\\vorlex.scr' /f; harness_reg delete '$pw' /v ScreenSaveUsePassword /f"
-  # Protection off: no verifier, the AutoPlay query closes at once and lets AutoPlay go (0).
-  harness_reg add "$pw" /v ScreenSaveUsePassword /t REG_DWORD /d 0 /f; saver /s; SETTLE=0.5 up
+  harness_reg add "$pw" /v ScreenSaveUsePassword /t REG_DWORD /d 0 /f; saver /s; SETTLE=0.5 up  # off: no verifier
   is "AutoPlay, no verifier" "$(probe send "$(window)" QueryCancelAutoPlay 0 0)" 0; ends 0 "after AutoPlay"
   [ ! -e "$d/calls.txt" ] || fail "verifier asked with protection off"
-  # On: the first key is refused; the second comes within 200 ms and is refused without asking.
   harness_reg add "$pw" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f; park; saver /s; up; xdotool key a key b; sleep 1
-  runs; is "verifier" "$(cut -d' ' -f2 "$d/calls.txt" | xargs)" refuse
-  # With a verifier the AutoPlay query is cancelled (1); its close asks again, and is accepted.
+  runs; is "verifier" "$(cut -d' ' -f2 "$d/calls.txt" | xargs)" refuse  # the second key, within 200 ms, is not asked
   is "AutoPlay, verifier" "$(probe send "$(window)" QueryCancelAutoPlay 0 0)" 1; ends 0 "after the password"
   is "verifier" "$(cut -d' ' -f2 "$d/calls.txt" | xargs)" "refuse accept"
-  # /a: the provider (a stand-in MPR.DLL) changes "SCRSAVE" for the given, not the foreground, window.
   o=$(host "$S/owner.out" 60 | cut -d' ' -f1); f=$(host "$S/front.out" 60 | cut -d' ' -f1); cp "$VORLEX_PASSWORD_CPL" "$d/MPR.DLL"
-  WINEDLLOVERRIDES="mscoree,mshtml=;mpr=n" saver /a "$o"; ends 0 "/a"
+  WINEDLLOVERRIDES="mscoree,mshtml=;mpr=n" saver /a "$o"; ends 0 "/a"  # MPR.DLL: the provider, for the given window
   is "password change" "$(tr -d '\r' <"$d/changes.txt")" "SCRSAVE $o 0 0"; post "$o" "0x10 0"; post "$f" "0x10 0"
 }
 
@@ -158,12 +142,9 @@ case_preview() {
   read -r h x y cw ch < <(host "$S/host.out" 60 320 240); saver /p "$h"; up "$h"; c=$(probe find "$h" WindowsScreenSaverClass - 0)
   is "preview" "$(probe info "$c")" "visible=1 style=52000000 exstyle=00000000 class=0000002b title=Preview rect=$x,$y,${cw}x$ch"
   ! grep "LOG_ERROR\|LOG_PANIC" "$W/$LOG" || fail "errors logged"
-  # Wine 8 (X11) does not show a child window of another process's window: outside it nothing may change.
-  shot preview; between "$(green preview "600x600+$((x + cw + 40))+0")" 0 0.0005 "green outside the host"
-  # Real moves and a click over it; keys, deactivation and power events posted (the host has the keyboard).
+  shot preview; between "$(green preview "600x600+$((x + cw + 40))+0")" 0 0.0005 "green outside"  # Wine does not show it
   xdotool mousemove $((x + 50)) $((y + 50)); sleep 0.2; xdotool mousemove $((x + 150)) $((y + 120)) click 1
   post "$c" "0x100 0x41" "0x104 0x12" "0x1c 0" "0x218 7" "0x48 3"; sleep 1.5; runs
-  # The context menu belongs to the settings window: passed on to the host with its handle.
   is "WM_CONTEXTMENU" "$(probe send "$c" 0x7b 0 0x00780032)" 1
   for _ in $(seq 20); do grep -q "^message" "$S/host.out" && break; sleep 0.1; done
   is "the host got" "$(grep '^message' "$S/host.out" | tr -d '\r')" "message 007b wParam=$h lParam=780032"

@@ -1,7 +1,5 @@
-// Stand-in for the system's PASSWORD.CPL: VerifyScreenSavePwd answers from answers.txt beside
-// it ('1' accept, '0' refuse, accept when used up) and adds each answer to calls.txt. A copy
-// named MPR.DLL stands in for the password provider: PwdChangePasswordA adds its arguments to
-// changes.txt.
+// Stand-in for PASSWORD.CPL: answers from answers.txt beside it ('1' accept, '0' refuse, then accept), adding
+// each answer to calls.txt. As MPR.DLL, the password provider: adds PwdChangePasswordA's arguments to changes.txt.
 #include <windows.h>
 
 #include <cstdarg>

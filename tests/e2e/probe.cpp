@@ -9,9 +9,7 @@
 
 namespace {
 
-int argCount;
-char** args;
-const char* Arg(int i) { return i < argCount ? args[i] : ""; }
+const char* Arg(int i) { return i < __argc ? __argv[i] : ""; }
 unsigned long Num(int i) { return std::strtoul(Arg(i), nullptr, 0); }
 HWND Handle(int i) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(Num(i))); }
 const char* OrNull(const char* s) { return std::strcmp(s, "-") == 0 ? nullptr : s; }
@@ -24,8 +22,7 @@ HWND Find(HWND parent, const char* cls, const char* title, DWORD timeoutMs) {
     }
 }
 
-// Controls of another process keep their text to themselves: the message is marshalled.
-// A window's title is read as the system keeps it.
+// Controls of another process answer a marshalled message; a window's title is read as the system keeps it.
 std::string Text(HWND w, bool control = true) {
     char buffer[1024] = {};
     control ? SendMessageA(w, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer))
@@ -43,19 +40,18 @@ int Dialog(HWND d) {
     std::printf("shown radio=%d density=%s highlight=%s owner=%s\n", checked, Text(GetDlgItem(d, 1004)).c_str(),
                 Text(GetDlgItem(d, 1005)).c_str(), owner ? std::to_string(Id(owner)).c_str() : "none");
     std::fflush(stdout);
-    if (argCount >= 7) {
+    if (__argc >= 7) {
         SendMessageA(GetDlgItem(d, std::atoi(Arg(3))), BM_CLICK, 0, 0);
         for (int i : {4, 5}) SendMessageA(GetDlgItem(d, 1000 + i), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Arg(i)));
     }
-    SendMessageA(GetDlgItem(d, std::strcmp(Arg(argCount - 1), "cancel") == 0 ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
+    SendMessageA(GetDlgItem(d, std::strcmp(Arg(__argc - 1), "cancel") == 0 ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
     return 0;
 }
 
 LRESULT CALLBACK HostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m == WM_DESTROY) PostQuitMessage(0);
     if (m != WM_CONTEXTMENU) return DefWindowProcA(w, m, wp, lp);
-    std::printf("message %04x wParam=%lu lParam=%lx\n", m, static_cast<unsigned long>(wp),
-                static_cast<unsigned long>(lp));
+    std::printf("message %04x wParam=%u lParam=%lx\n", m, wp, lp);
     std::fflush(stdout);
     return 0;
 }
@@ -94,9 +90,7 @@ int Post(bool send) {
 
 }  // namespace
 
-int main(int argc, char** argv) {
-    argCount = argc;
-    args = argv;
+int main() {
     const std::string command = Arg(1);
     RECT r = {};
     POINT p = {};
@@ -115,9 +109,11 @@ int main(int argc, char** argv) {
                     r.bottom - r.top);
         return 0;
     }
-    if (command == "msgbox") {  // its text is the static control 0xFFFF
+    if (command == "msgbox") {  // the text of its static controls
         HWND box = Find(nullptr, "#32770", Arg(2), Num(3));
-        if (!box || std::printf("%s\n", Text(GetDlgItem(box, 0xFFFF)).c_str()) < 0) return 1;
+        std::string text;
+        for (HWND c = nullptr; box && (c = FindWindowExA(box, c, "Static", nullptr));) text += Text(c);
+        if (!box || std::printf("%s\n", text.c_str()) < 0) return 1;
         return !PostMessageA(box, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
     }
     if (command == "dialog") return Dialog(Find(nullptr, "#32770", "Vorlex Code Emulator v1.12", Num(2)));
