@@ -109,7 +109,7 @@ for _ in $(seq "$n_s"); do
   rm -f "$windir/vorlexcode_fs.log"
   xdotool mousemove 300 300
   harness_bg "$dir/exit" wine 'C:\windows\vorlex.scr' /s
-  wine_out 'C:\vorlex_probe.exe' find 0 WindowsScreenSaverClass - 15000 >/dev/null || true
+  wine_out 'C:\vorlex_probe.exe' find 0 WindowsScreenSaverClass 15000 >/dev/null || true
   random_pause
   case $((RANDOM % 3)) in
     0) xdotool key Escape ;;
@@ -132,9 +132,9 @@ for _ in $(seq "$n_p"); do
   for _ in $(seq 100); do [ -s "$dir/host.out" ] && break; sleep 0.1; done
   parent=$(head -1 "$dir/host.out" | cut -d' ' -f1)
   harness_bg "$dir/exit" wine 'C:\windows\vorlex.scr' /p "$parent"
-  wine_out 'C:\vorlex_probe.exe' find "$parent" WindowsScreenSaverClass - 15000 >/dev/null || true
+  wine_out 'C:\vorlex_probe.exe' find "$parent" WindowsScreenSaverClass 15000 >/dev/null || true
   random_pause
-  wine_out 'C:\vorlex_probe.exe' post "$parent" 0x10 0 0 || true
+  wine_out 'C:\vorlex_probe.exe' post "$parent" 0x10 0 0 >/dev/null || true
   finish_cycle /p 0 vorlexcode.log
 done
 
@@ -164,6 +164,6 @@ fi
 
 echo "soak: $cycles cycles ($n_s /s, $n_p /p, $n_c /c): $hangs hangs, $leftovers leftovers," \
   "$wrong_exit wrong exit codes, $bad_logs logs without start or stop line, $key_changes settings changes"
-echo "soak: resident memory at minute 1: $rss_first KiB, at minute $minutes: $rss_last KiB;" \
+[ "$minutes" = 0 ] || echo "soak: resident memory at minute 1: $rss_first KiB, at minute $minutes: $rss_last KiB;" \
   "frames/s in the last minute: $fps_last"
 [ $((hangs + leftovers + wrong_exit + bad_logs + key_changes)) = 0 ] && [ "$memory_ok" = 1 ]

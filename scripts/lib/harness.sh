@@ -80,9 +80,9 @@ harness_bg() {  # FILE COMMAND...
   rm -f "$file"
   (
     rc=0
-    "$@" </dev/null >/dev/null 2>&1 || rc=$?
+    "$@" || rc=$?
     echo "$rc" >"$file"
-  ) &
+  ) </dev/null >/dev/null 2>&1 &
 }
 
 harness_wait() {  # FILE SECONDS

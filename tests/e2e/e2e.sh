@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
 # End-to-end tests of vorlex.scr under Wine, driven with xdotool and the probe program: e2e.sh setup|cleanup|CASE.
 set -euo pipefail
-: "${VORLEX_E2E_DIR:?}" "${VORLEX_SCR:?}" "${VORLEX_ANI:?}" "${VORLEX_PROBE:?}" "${VORLEX_PASSWORD_CPL:?}"
 S=$VORLEX_E2E_DIR KEY='HKLM\Software\Zelvoran\Vorlex Code Emulator' LOG=vorlexcode_fs.log AFTER_CASE=
 # shellcheck source=../../scripts/lib/harness.sh
 . "$(dirname "$0")/../../scripts/lib/harness.sh"
@@ -9,7 +8,7 @@ S=$VORLEX_E2E_DIR KEY='HKLM\Software\Zelvoran\Vorlex Code Emulator' LOG=vorlexco
 fail() { echo "FAIL: $*" >&2; exit 1; }
 is() { [ "$2" = "$3" ] || fail "$1: got '$2', expected '$3'"; }
 use() {  # "": a 24-bit screen, a virtual desktop larger than every mode; 16: a 16-bit one for the windowed preview
-  export DISPLAY=${DISPLAYS[${1:-0}]}; harness_wine_prefix "$S/prefix$1" "$([ "$1" ] || echo 1600x1200)"; W=$WINEPREFIX/drive_c/windows; }
+  export DISPLAY=${DISPLAYS[${1:-0}]}; harness_wine_prefix "$S/prefix${1:-}" "$([ "${1:-}" ] || echo 1600x1200)"; W=$WINEPREFIX/drive_c/windows; }
 out() {  # through a file: Wine's daemons, started by any call, would hold a pipe open
   local f=$S/out.$$ rc=0; "$@" >"$f" 2>/dev/null || rc=$?; tr -d '\r' <"$f"; rm -f "$f"; return $rc; }
 probe() { out wine 'C:\vorlex_probe.exe' "$@"; }
@@ -22,52 +21,47 @@ settings() { harness_reg add "$KEY" /v Resolution /d "$1" /f; for v in "Density 
 stored() { out wine reg query "$KEY" | while read -r n t v; do case $t in REG_SZ) printf '%s=%s ' "$n" "$v" ;;
   REG_DWORD) printf '%s=%d ' "$n" "$((v))" ;; esac; done; }
 park() { xdotool mousemove 300 300; sleep 0.1; xdotool mousemove 301 300; sleep 0.2; }  # Wine's pointer = X's
-up() {  # [PARENT]: the saver window and its render thread are there; then SETTLE seconds for frames
-  probe find "${1:-0}" WindowsScreenSaverClass - 15000 >/dev/null || fail "no saver window"; local n=0
+up() {  # [PARENT]: the saver window (H) and its render thread are there; then SETTLE seconds for frames
+  H=$(probe find "${1:-0}" WindowsScreenSaverClass 15000) || fail "no saver window"; local n=0
   until grep -qF "[DrawVorlex] Thread created" "$W/$LOG" 2>/dev/null; do runs; ((n++ < 200)) || fail "no render thread"
     sleep 0.05; done; sleep "${SETTLE:-1.5}"; }
-window() { probe find 0 WindowsScreenSaverClass "Screen Saver" 1000 || fail "no saver window"; }
 host() {  # OUT SECONDS [WIDTH HEIGHT]: a probe window in the background; prints "handle x y width height"
   (wine 'C:\vorlex_probe.exe' host "${3:-200}" "${4:-100}" "$2") >"$1" 2>/dev/null </dev/null &
   for _ in $(seq 100); do [ -s "$1" ] && break; sleep 0.1; done; head -1 "$1" | tr -d '\r' | grep . || fail "no host"; }
 post() { local h=$1 m; shift; for m; do probe post "$h" $m 0 || fail "could not post $m"; done; }  # HWND "MSG WPARAM"...
 shot() { import -display "$DISPLAY" -window root "$S/$1.png"; }
-green() { convert "$S/$1.png" -crop "$2" +repage -sample 50% -fx 'g >= 60/255 && g > 1.3*r && g > 1.3*b' \
-  -format '%[fx:mean]' info:; }  # NAME REGION: share of clearly green pixels there, on every second pixel and row
+green() {  # NAME REGION: share of clearly green pixels there, on every second pixel and row
+  convert "$S/$1.png" -crop "$2" +repage -sample 50% -fx 'g >= 60/255 && g > 1.3*r && g > 1.3*b' -format '%[fx:mean]' info:; }
 between() { awk -v x="$1" -v a="$2" -v b="$3" 'BEGIN { exit !(x >= a && x <= b) }' || fail "$4: $1 not in $2..$3"; }
-in_order() { local f=$1 n=0 at l; shift; for l; do  # FILE LINE...: each line there, after the one before
-  at=$(tail -n +$((n + 1)) "$f" | grep -nxFm1 "$l" | cut -d: -f1) || fail "missing or out of order: $l"; n=$((n + at)); done; }
+in_order() { is "lines in order" "$(grep -xF -f <(printf '%s\n' "${@:2}") "$1" | awk '!seen[$0]++')" "$(printf '%s\n' "${@:2}")"; }
 
 case_template() {
-  "${VORLEX_OBJDUMP%objdump}windres" -i "$VORLEX_SCR" -O rc | tr -d '\r' | awk '/ DIALOG /, /^END/ { print; next }
+  "${VORLEX_OBJDUMP%objdump}windres" -i "$VORLEX_SCR" -O rc | tr -d '\r' | awk '/ DIALOG /, /^END/ { if (!/^(BEGIN|END)$/) print; next }
     /RT_ICON|RT_GROUP_ICON/ { id = $1; getline; getline; print id, $0 } /Element no|VERSIONINFO/' |
     diff - "$(dirname "$0")/expected/template.txt" || fail "dialog 2003, icons or version record differ"
   is "export directory" "$("$VORLEX_OBJDUMP" -p "$VORLEX_SCR" | sed -n 's/^Name[ \t].* //p; s/^\t\[ *[0-9]*\] \([^ ]*\)$/\1/p' |
     xargs)" "vorlex.scr DrawVorlex ScreenSaverConfigureDialog ScreenSaverProc"
 }
 
-case_config() {  # rows: arguments|dialog input|what it shows|exit code|what is stored afterwards
-  use; harness_reg delete 'HKLM\Software\Zelvoran' /f; is "key before" "$(stored)" ""; local row a in shown rc want
+case_commands() {
+  use; local row a in shown rc want dead old new; dead=$(probe host 50 50 0 | cut -d' ' -f1)
+  for a in "/p 0" "/p" "/p $dead" "/l 4294967297" "/x" "/?" "/a 0"; do  # each ends with -1, before any window
+    rm -f "$W"/vorlexcode*.log; saver $a; ends 255 "$a"; ! ls "$W"/vorlexcode*.log 2>/dev/null || fail "$a: window"; done
+  mkdir -p "$WINEPREFIX/drive_c/Program Files/Vorlex saver"; cp "$VORLEX_SCR" "$_/vorlex code emulator.scr"
+  park; SAVER='C:\Program Files\Vorlex saver\vorlex code emulator.scr' saver /screensaver; up; key  # quoted, first letter
+  # The dialog, rows: arguments|input|what it shows|exit code|what is stored afterwards.
+  harness_reg delete 'HKLM\Software\Zelvoran' /f; is "key before" "$(stored)" ""
   for row in "|cancel|shown radio=1001 density=300 highlight=8 owner=none|0|1024x768 300 8" \
     "/c|1000 1000 250 ok|*|1|800x600 400 100" "-C|1002 abc -5 ok|shown radio=1000 density=400 highlight=100 *|1|1280x1024 0 0" \
     "/c|1001 7 7 cancel|*|0|1280x1024 0 0"; do
     IFS='|' read -r a in shown rc want <<<"$row"; saver $a; [[ $(probe dialog 10000 $in) == $shown ]] || fail "$a: shown"
     ends "$rc" "$a"; is "stored after $a $in" "$(stored)" "$(printf 'Resolution=%s Density=%s HighlightDensity=%s ' $want)"
   done
-  local dead old new; dead=$(probe host 50 50 0 | cut -d' ' -f1)  # owner: after "C:" the window, else the foreground one
   old=$(host "$S/old.out" 60 | cut -d' ' -f1); new=$(host "$S/new.out" 60 | cut -d' ' -f1); sleep 0.3
-  is "foreground" "$(probe foreground)" "$new"
+  is "foreground" "$(probe foreground)" "$new"  # the owner: after "C:" that window, else the foreground one
   for a in "/c $old=$new" "/c:$dead=$new" "/c:$old=$old"; do
     saver ${a%=*}; [[ $(probe dialog 10000 cancel) == *" owner=${a#*=}" ]] || fail "owner for $a"; ends 0; done
   post "$old" "0x10 0"; post "$new" "0x10 0"; settings 1024x768 300 8
-}
-
-case_arguments() {
-  use; local a dead; dead=$(probe host 50 50 0 | cut -d' ' -f1)
-  for a in "/p 0" "/p" "/p $dead" "/l 4294967297" "/x" "/?" "/a 0"; do  # each ends with -1, before any window
-    rm -f "$W"/vorlexcode*.log; saver $a; ends 255 "$a"; ! ls "$W"/vorlexcode*.log 2>/dev/null || fail "$a: window"; done
-  mkdir -p "$WINEPREFIX/drive_c/Program Files/Vorlex saver"; cp "$VORLEX_SCR" "$_/vorlex code emulator.scr"
-  park; SAVER='C:\Program Files\Vorlex saver\vorlex code emulator.scr' saver /screensaver; up; key  # quoted, first letter
 }
 
 case_fullscreen_input() {
@@ -84,10 +78,13 @@ case_fullscreen_input() {
   park; saver /s; up; read -r x y < <(probe cursor)  # from there 2 pixels, then 4 (the limit) keep it; 5 end it
   xdotool mousemove $((x + 1)) "$y"; sleep 0.3; xdotool mousemove $((x + 2)) "$y"; sleep 1; runs
   xdotool mousemove $((x - 4)) "$y"; sleep 1; runs; xdotool mousemove $((x - 4)) $((y + 1)); ends 0 "after 5 pixels"
+  local before res; before=$(probe mode)
+  for res in 800x600 1024x768 1280x1024; do settings "$res" 300 8; park; saver /s; up
+    [[ $(probe mode) == "${res}x"* ]] || fail "$res gave $(probe mode)"; key; is "mode after $res" "$(probe mode)" "$before"; done
 }
 
 case_system_events() {  # Wine adds WS_SYSMENU and sizes the window to the mode; the saver's own bits must be there.
-  use; settings 1024x768 300 8; park; saver /s; up; local h m info; h=$(window); info=$(probe info "$h")
+  use; settings 1024x768 300 8; park; saver /s; up; local h=$H m info; info=$(probe info "$H")
   [[ $info =~ ^visible=1\ style=([0-9a-f]{8})\ exstyle=([0-9a-f]{8})\ class=0000002b\ title=Screen\ Saver\  ]] &&
     (((0x${BASH_REMATCH[1]} & 0x96000000) == 0x96000000 && (0x${BASH_REMATCH[2]} & 8) == 8)) || fail "window: $info"
   EXIT=$S/exit2 saver /s; is "second /s" "$(harness_wait "$S/exit2" 10)" 0; runs; is "in front" "$(probe foreground)" "$h"
@@ -96,13 +93,7 @@ case_system_events() {  # Wine adds WS_SYSMENU and sizes the window to the mode;
   is "AutoPlay on NT" "$(probe send "$h" QueryCancelAutoPlay 0 0)" 0; sleep 1; runs
   is "WM_SETTEXT" "$(probe set-title "$h" Renamed)" 0; [[ $(probe info "$h") == *" title=Screen Saver rect="* ]] || fail title
   for m in "0x48 3" "0x218 7" "0x1c 0"; do  # WM_POWER 3, WM_POWERBROADCAST, deactivation end it
-    [ "$m" = "0x48 3" ] || { saver /s; SETTLE=0.5 up; h=$(window); }; post "$h" "$m"; ends 0 "after $m"; done
-}
-
-case_resolutions() {
-  use; local before res; before=$(probe mode)
-  for res in 800x600 1024x768 1280x1024; do settings "$res" 300 8; park; saver /s; up
-    [[ $(probe mode) == "${res}x"* ]] || fail "$res gave $(probe mode)"; key; is "mode after $res" "$(probe mode)" "$before"; done
+    [ "$m" = "0x48 3" ] || { saver /s; SETTLE=0.5 up; h=$H; }; post "$h" "$m"; ends 0 "after $m"; done
 }
 
 case_glyph_file() {
@@ -116,7 +107,7 @@ case_glyph_file() {
     saver /s; is "$what: message" "$(probe msgbox "Vorlex Code Emulator" 20000)" \
       $'Unable to load glyph animation file.\n\nMake sure you have unzipped both the files\n(vorlex code emulator.scr and glyph2.ani)'
     rc=$(harness_wait "$S/exit" 10) && [ "$rc" != 0 ] || fail "$what: ended with ${rc:-nothing}"
-    ! probe find 0 WindowsScreenSaverClass - 0 || fail "$what: saver window left"; done
+    ! probe find 0 WindowsScreenSaverClass 0 || fail "$what: saver window left"; done
   cp "$VORLEX_ANI" "$W/glyph2.ani"
 }
 
@@ -126,11 +117,11 @@ case_password_9x() {
   harness_reg add 'HKCU\Software\Wine\AppDefaults\vorlex.scr' /v Version /d win98 /f
   AFTER_CASE="harness_reg delete 'HKCU\\Software\\Wine\\AppDefaults\\vorlex.scr' /f; harness_reg delete '$pw' /v ScreenSaveUsePassword /f"
   harness_reg add "$pw" /v ScreenSaveUsePassword /t REG_DWORD /d 0 /f; saver /s; SETTLE=0.5 up  # off: no verifier
-  is "AutoPlay, no verifier" "$(probe send "$(window)" QueryCancelAutoPlay 0 0)" 0; ends 0 "after AutoPlay"
+  is "AutoPlay, no verifier" "$(probe send "$H" QueryCancelAutoPlay 0 0)" 0; ends 0 "after AutoPlay"
   [ ! -e "$d/calls.txt" ] || fail "verifier asked with protection off"
   harness_reg add "$pw" /v ScreenSaveUsePassword /t REG_DWORD /d 1 /f; park; saver /s; up; xdotool key a key b; sleep 1
   runs; is "verifier" "$(cut -d' ' -f2 "$d/calls.txt" | xargs)" refuse  # the second key, within 200 ms, is not asked
-  is "AutoPlay, verifier" "$(probe send "$(window)" QueryCancelAutoPlay 0 0)" 1; ends 0 "after the password"
+  is "AutoPlay, verifier" "$(probe send "$H" QueryCancelAutoPlay 0 0)" 1; ends 0 "after the password"
   is "verifier" "$(cut -d' ' -f2 "$d/calls.txt" | xargs)" "refuse accept"
   o=$(host "$S/owner.out" 60 | cut -d' ' -f1); f=$(host "$S/front.out" 60 | cut -d' ' -f1); cp "$VORLEX_PASSWORD_CPL" "$d/MPR.DLL"
   WINEDLLOVERRIDES="mscoree,mshtml=;mpr=n" saver /a "$o"; ends 0 "/a"  # MPR.DLL: the provider, for the given window
@@ -139,7 +130,7 @@ case_password_9x() {
 
 case_preview() {
   use 16; settings 1024x768 300 8; LOG=vorlexcode.log; rm -f "$W/$LOG"; local h x y cw ch c
-  read -r h x y cw ch < <(host "$S/host.out" 60 320 240); saver /p "$h"; up "$h"; c=$(probe find "$h" WindowsScreenSaverClass - 0)
+  read -r h x y cw ch < <(host "$S/host.out" 60 320 240); saver /p "$h"; up "$h"; c=$H
   is "preview" "$(probe info "$c")" "visible=1 style=52000000 exstyle=00000000 class=0000002b title=Preview rect=$x,$y,${cw}x$ch"
   ! grep "LOG_ERROR\|LOG_PANIC" "$W/$LOG" || fail "errors logged"
   shot preview; between "$(green preview "600x600+$((x + cw + 40))+0")" 0 0.0005 "green outside"  # Wine does not show it

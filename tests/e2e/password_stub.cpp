@@ -2,7 +2,6 @@
 // each answer to calls.txt. As MPR.DLL, the password provider: adds PwdChangePasswordA's arguments to changes.txt.
 #include <windows.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <cstring>
 
@@ -18,27 +17,25 @@ FILE* Beside(const char* name, const char* mode) {
     return std::fopen(path, mode);
 }
 
-void Append(const char* name, const char* format, ...) {
-    va_list list;
-    va_start(list, format);
-    if (FILE* f = Beside(name, "ab")) std::fclose((std::vfprintf(f, format, list), f));
-    va_end(list);
-}
+unsigned long Id(HWND w) { return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)); }
 
 }  // namespace
 
-extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND) {
+extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND) {
     static unsigned calls = 0;
     char answers[64] = {};
-    if (FILE* f = Beside("answers.txt", "rb")) std::fclose((std::fread(answers, 1, sizeof answers - 1, f), f));
+    if (FILE* f = Beside("answers.txt", "rb")) std::fread(answers, 1, sizeof answers - 1, f), std::fclose(f);
     const bool accept = calls >= std::strlen(answers) || answers[calls] == '1';
     ++calls;
-    Append("calls.txt", "%lu %s\n", GetTickCount(), accept ? "accept" : "refuse");
+    if (FILE* f = Beside("calls.txt", "ab"))
+        std::fprintf(f, "%lu %s\n", GetTickCount(), accept ? "accept" : "refuse"), std::fclose(f);
     return accept;
 }
 
-extern "C" DWORD WINAPI PwdChangePasswordA(LPCSTR provider, HWND owner, DWORD reserved1, DWORD reserved2) {
-    Append("changes.txt", "%s %lu %lu %lu\n", provider ? provider : "(null)",
-           static_cast<unsigned long>(reinterpret_cast<uintptr_t>(owner)), reserved1, reserved2);
+extern "C" __declspec(dllexport) DWORD WINAPI
+    PwdChangePasswordA(LPCSTR provider, HWND owner, DWORD reserved1, DWORD reserved2) {
+    if (FILE* f = Beside("changes.txt", "ab"))
+        std::fprintf(f, "%s %lu %lu %lu\n", provider ? provider : "(null)", Id(owner), reserved1, reserved2),
+            std::fclose(f);
     return 0;
 }

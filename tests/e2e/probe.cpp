@@ -1,5 +1,4 @@
-// Looks at and operates the saver's windows from another process, as a user or the system's display
-// settings would. Commands: find, info, msgbox, dialog, mode, cursor, foreground, host, post, send, set-title.
+// Looks at and operates the saver's windows from another process, as a user or the system would (commands: main).
 #include <windows.h>
 
 #include <cstdio>
@@ -12,7 +11,6 @@ namespace {
 const char* Arg(int i) { return i < __argc ? __argv[i] : ""; }
 unsigned long Num(int i) { return std::strtoul(Arg(i), nullptr, 0); }
 HWND Handle(int i) { return reinterpret_cast<HWND>(static_cast<uintptr_t>(Num(i))); }
-const char* OrNull(const char* s) { return std::strcmp(s, "-") == 0 ? nullptr : s; }
 unsigned long Id(HWND w) { return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)); }
 
 HWND Find(HWND parent, const char* cls, const char* title, DWORD timeoutMs) {
@@ -34,16 +32,13 @@ int Dialog(HWND d) {
     if (!d) return 1;
     Sleep(200);  // let WM_INITDIALOG fill the controls
     int checked = 0;
-    for (int id = 1000; id <= 1002; ++id)
-        if (SendMessageA(GetDlgItem(d, id), BM_GETCHECK, 0, 0) == BST_CHECKED) checked = id;
+    for (int id = 1000; id <= 1002; ++id) checked = IsDlgButtonChecked(d, id) == BST_CHECKED ? id : checked;
     const HWND owner = GetWindow(d, GW_OWNER);
     std::printf("shown radio=%d density=%s highlight=%s owner=%s\n", checked, Text(GetDlgItem(d, 1004)).c_str(),
                 Text(GetDlgItem(d, 1005)).c_str(), owner ? std::to_string(Id(owner)).c_str() : "none");
-    std::fflush(stdout);
-    if (__argc >= 7) {
-        SendMessageA(GetDlgItem(d, std::atoi(Arg(3))), BM_CLICK, 0, 0);
-        for (int i : {4, 5}) SendMessageA(GetDlgItem(d, 1000 + i), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Arg(i)));
-    }
+    if (__argc >= 7) SendMessageA(GetDlgItem(d, Num(3)), BM_CLICK, 0, 0);
+    for (int i = 4; __argc >= 7 && i <= 5; ++i)
+        SendMessageA(GetDlgItem(d, 1000 + i), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Arg(i)));
     SendMessageA(GetDlgItem(d, std::strcmp(Arg(__argc - 1), "cancel") == 0 ? IDCANCEL : IDOK), BM_CLICK, 0, 0);
     return 0;
 }
@@ -52,7 +47,6 @@ LRESULT CALLBACK HostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m == WM_DESTROY) PostQuitMessage(0);
     if (m != WM_CONTEXTMENU) return DefWindowProcA(w, m, wp, lp);
     std::printf("message %04x wParam=%u lParam=%lx\n", m, wp, lp);
-    std::fflush(stdout);
     return 0;
 }
 
@@ -70,7 +64,6 @@ int Host() {
     ClientToScreen(w, &origin);
     GetClientRect(w, &r);
     std::printf("%lu %ld %ld %ld %ld\n", Id(w), origin.x, origin.y, r.right, r.bottom);
-    std::fflush(stdout);
     SetTimer(w, 1, Num(4) * 1000, nullptr);
     for (MSG m; GetMessageA(&m, nullptr, 0, 0) > 0; DispatchMessageA(&m))
         if (m.message == WM_TIMER && m.hwnd == w) DestroyWindow(w);
@@ -91,13 +84,14 @@ int Post(bool send) {
 }  // namespace
 
 int main() {
+    setvbuf(stdout, nullptr, _IONBF, 0);  // each line at once: the host window runs on while the test reads
     const std::string command = Arg(1);
     RECT r = {};
     POINT p = {};
     DEVMODEA mode = {};
     mode.dmSize = sizeof mode;
     if (command == "find") {
-        HWND w = Find(Handle(2), OrNull(Arg(3)), OrNull(Arg(4)), Num(5));
+        HWND w = Find(Handle(2), Arg(3), nullptr, Num(4));
         return w ? std::printf("%lu\n", Id(w)) < 0 : 1;
     }
     if (command == "info") {
