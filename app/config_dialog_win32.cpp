@@ -9,8 +9,6 @@
 
 namespace {
 
-void ShowDialogError(HWND dialog, const char* text) { MessageBoxA(dialog, text, kSettingsCaption, MB_ICONERROR); }
-
 void FillControls(HWND dialog) {
     LoadSettings(dialog);  // failures were shown; the controls show what was read
     const int checked = RadioForIndex(saverState.resolutionIndex);
@@ -35,25 +33,7 @@ void StoreValues(HWND dialog) {
     saverState.highlightDensity = static_cast<int32_t>(ClampHighlightDensity(ReadNumberBox(dialog, kIdHighlightEdit)));
     std::strcpy(saverState.resolutionText, ResolutionTextForIndex(saverState.resolutionIndex));
 
-    HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
-        ShowDialogError(dialog, "Unable to open registry key to store values");
-        return;
-    }
-    saverState.settingsKey = key;
-    const DWORD density = saverState.density;
-    const DWORD highlight = static_cast<DWORD>(saverState.highlightDensity);
-    if (RegSetValueExA(key, "Resolution", 0, REG_SZ, reinterpret_cast<const BYTE*>(saverState.resolutionText),
-                       static_cast<DWORD>(std::strlen(saverState.resolutionText))) != ERROR_SUCCESS)
-        ShowDialogError(dialog, "Unable to set resolution settings in registry");
-    else if (RegSetValueExA(key, "Density", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&density), sizeof density) !=
-             ERROR_SUCCESS)
-        ShowDialogError(dialog, "Unable to set density settings in registry");
-    else if (RegSetValueExA(key, "HighlightDensity", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&highlight),
-                            sizeof highlight) != ERROR_SUCCESS)
-        ShowDialogError(dialog, "Unable to set density settings in registry");
-    RegCloseKey(key);
-    saverState.settingsKey = nullptr;
+    StoreSettings(dialog);
 }
 
 }  // namespace

@@ -39,9 +39,9 @@ int RadioForIndex(int32_t index) {
     }
 }
 
-int32_t IndexFromRadios(bool checked1001, bool checked1002) {
-    if (checked1002) return 3;
-    if (checked1001) return 2;
+int32_t IndexFromRadios(bool checked1024x768, bool checked1280x1024) {
+    if (checked1280x1024) return 3;
+    if (checked1024x768) return 2;
     return 1;
 }
 

@@ -2,18 +2,20 @@
 
 #include <cstdint>
 
+#include "app/dialog_ids.h"
+
 // The settings' text and number rules, free of the registry so they can be tested natively.
 
 constexpr uint32_t kMaxDensity = 400;  // the stream table's size
 constexpr uint32_t kMaxHighlightDensity = 100;
 
-// Dialog control identifiers of template 2003.
-constexpr int kIdRadio800x600 = 1000;
-constexpr int kIdRadio1024x768 = 1001;
-constexpr int kIdRadio1280x1024 = 1002;
-constexpr int kIdDensityEdit = 1004;
-constexpr int kIdHighlightEdit = 1005;
-constexpr int kConfigDialogId = 2003;
+// The configuration dialog's template and controls.
+constexpr int kIdRadio800x600 = VORLEX_IDC_RADIO_800X600;
+constexpr int kIdRadio1024x768 = VORLEX_IDC_RADIO_1024X768;
+constexpr int kIdRadio1280x1024 = VORLEX_IDC_RADIO_1280X1024;
+constexpr int kIdDensityEdit = VORLEX_IDC_DENSITY;
+constexpr int kIdHighlightEdit = VORLEX_IDC_HIGHLIGHT;
+constexpr int kConfigDialogId = VORLEX_IDD_CONFIG;
 
 struct ScreenSize {
     int32_t width;
@@ -27,10 +29,10 @@ int32_t ResolutionIndexFromText(const char* text, int32_t current);
 ScreenSize ScreenSizeForIndex(int32_t index);
 // "800x600" for any index other than 2 and 3.
 const char* ResolutionTextForIndex(int32_t index);
-// The radio button checked for an index (1000 for anything but 2 and 3).
+// The radio button checked for an index (800x600 for anything but 2 and 3).
 int RadioForIndex(int32_t index);
-// The index chosen by the radio buttons: 1002 wins over 1001, neither means 1.
-int32_t IndexFromRadios(bool checked1001, bool checked1002);
+// The index chosen by the radio buttons: 1280x1024 wins over 1024x768, neither means 1.
+int32_t IndexFromRadios(bool checked1024x768, bool checked1280x1024);
 
 inline uint32_t ClampDensity(uint32_t value) { return value > kMaxDensity ? kMaxDensity : value; }
 inline uint32_t ClampHighlightDensity(uint32_t value) {

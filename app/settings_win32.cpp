@@ -7,9 +7,12 @@
 #include "app/saver_state.h"
 #include "app/settings_values.h"
 
-namespace {
+// The key as the messages name it.
+#define VORLEX_KEY_TEXT "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator"
 
 void ShowSettingsError(HWND owner, const char* text) { MessageBoxA(owner, text, kSettingsCaption, MB_ICONERROR); }
+
+namespace {
 
 bool Fail(HWND owner, const char* text, bool closeKey) {
     if (closeKey && saverState.settingsKey) {
@@ -70,41 +73,23 @@ bool LoadSettings(HWND__* owner) {
     if (disposition == REG_CREATED_NEW_KEY) {
         std::strcpy(saverState.resolutionText, "1024x768");
         if (!WriteText("Resolution", saverState.resolutionText))
-            return Fail(owner,
-                        "[WinMain] Unable to set resolution value in "
-                        "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
-                        true);
+            return Fail(owner, "[WinMain] Unable to set resolution value in " VORLEX_KEY_TEXT, true);
         if (!WriteNumber("Density", saverState.density))
-            return Fail(owner,
-                        "[WinMain] Unable to set density value in "
-                        "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
-                        true);
+            return Fail(owner, "[WinMain] Unable to set density value in " VORLEX_KEY_TEXT, true);
         if (!WriteNumber("HighlightDensity", static_cast<uint32_t>(saverState.highlightDensity)))
-            return Fail(owner,
-                        "[WinMain] Unable to set highlight density value in "
-                        "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
-                        true);
+            return Fail(owner, "[WinMain] Unable to set highlight density value in " VORLEX_KEY_TEXT, true);
     }
 
     // A value that cannot be read is repaired by writing the current one back.
     if (!ReadResolution() && !WriteText("Resolution", saverState.resolutionText))
-        return Fail(owner,
-                    "[WinMain] Unable to get resolution value from "
-                    "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
-                    true);
+        return Fail(owner, "[WinMain] Unable to get resolution value from " VORLEX_KEY_TEXT, true);
     if (!ReadNumber("Density", saverState.density) && !WriteNumber("Density", saverState.density))
-        return Fail(owner,
-                    "[WinMain] Unable to get density value from "
-                    "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
-                    true);
+        return Fail(owner, "[WinMain] Unable to get density value from " VORLEX_KEY_TEXT, true);
     uint32_t highlight = static_cast<uint32_t>(saverState.highlightDensity);
     if (ReadNumber("HighlightDensity", highlight)) {
         saverState.highlightDensity = static_cast<int32_t>(highlight);
     } else if (!WriteNumber("HighlightDensity", highlight)) {
-        return Fail(owner,
-                    "Unable to get highlight density value from "
-                    "HKEY_LOCAL_MACHINE/Software/Zelvoran/Vorlex Code Emulator",
-                    true);
+        return Fail(owner, "Unable to get highlight density value from " VORLEX_KEY_TEXT, true);
     }
 
     RegCloseKey(saverState.settingsKey);
@@ -115,4 +100,21 @@ bool LoadSettings(HWND__* owner) {
     saverState.screenWidth = size.width;
     saverState.screenHeight = size.height;
     return true;
+}
+
+void StoreSettings(HWND__* owner) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+        ShowSettingsError(owner, "Unable to open registry key to store values");
+        return;
+    }
+    saverState.settingsKey = key;
+    if (!WriteText("Resolution", saverState.resolutionText))
+        ShowSettingsError(owner, "Unable to set resolution settings in registry");
+    else if (!WriteNumber("Density", saverState.density))
+        ShowSettingsError(owner, "Unable to set density settings in registry");
+    else if (!WriteNumber("HighlightDensity", static_cast<uint32_t>(saverState.highlightDensity)))
+        ShowSettingsError(owner, "Unable to set density settings in registry");
+    RegCloseKey(key);
+    saverState.settingsKey = nullptr;
 }

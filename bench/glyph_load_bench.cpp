@@ -68,7 +68,7 @@ int main(int argc, char** argv) {
     for (int format : {0, 1}) {
         loader.SetPixelFormat(format);
         std::printf("format %s: raw %.1f us, LLE %.1f us (median of %d loads, %d frames %dx%d, %zu bytes)\n",
-                    format == 0 ? "5-5-5" : "5-6-5", MedianMicroseconds(loader, path.c_str(), false, loads),
+                    format == kColor555 ? "5-5-5" : "5-6-5", MedianMicroseconds(loader, path.c_str(), false, loads),
                     MedianMicroseconds(loader, path.c_str(), true, loads), loads, kFrames, kWidth, kHeight,
                     bytes.size());
     }

@@ -5,6 +5,7 @@
 #include <new>
 
 #include "diag/log.h"
+#include "display/surface_info.h"
 #include "glyphs/animation.h"
 #include "glyphs/file.h"
 #include "support/fixed_string.h"
@@ -13,8 +14,6 @@ namespace {
 
 constexpr int32_t kHeaderSize = 12;
 constexpr uint8_t kFormatVersion = 2;
-constexpr uint16_t kMagenta555 = 0x7C1F;
-constexpr uint16_t kMagenta565 = 0xF81F;
 constexpr int32_t kMaxLleWidth = 0xFFFF;
 
 uint16_t Convert555(const Rgb& p) {
@@ -104,12 +103,12 @@ GraphicsLoader::~GraphicsLoader() { delete[] ScratchPad; }
 
 GraphicsLoader& GraphicsLoader::SetPixelFormat(int32_t format) {
     pixelFormat = format;
-    colorKey = format == 0 ? kMagenta555 : kMagenta565;
+    colorKey = format == kColor555 ? kMagenta555 : kMagenta565;
     return *this;
 }
 
 void GraphicsLoader::ConvertRow(const Rgb* row, uint16_t* out, int32_t width) {
-    if (pixelFormat == 0) {
+    if (pixelFormat == kColor555) {
         for (int32_t x = 0; x < width; ++x) out[x] = Convert555(row[x]);
         colorKey = kMagenta555;
     } else {
@@ -128,10 +127,10 @@ Animation* GraphicsLoader::LoadAnimation(const FixedString& path, bool compress)
 }
 
 Animation* GraphicsLoader::LoadAnimation(File& file, bool compress) {
-    if (file.OpenError() != 0) return nullptr;
+    if (file.OpenError() != File::kDone) return nullptr;
     uint8_t headerBytes[kHeaderSize];
     int32_t received = 0;
-    if (file.Read(headerBytes, kHeaderSize, &received) != 0 || received != kHeaderSize) return nullptr;
+    if (file.Read(headerBytes, kHeaderSize, &received) != File::kDone || received != kHeaderSize) return nullptr;
     const AnimationHeader header = ParseHeader(headerBytes);
     if (header.version != kFormatVersion) {
         FixedString message("[GraphicsLoader::LoadAnimation] Wrong file format version, found ");
@@ -174,7 +173,7 @@ Animation* GraphicsLoader::LoadAnimation(File& file, bool compress) {
     const int32_t blockBytes = pixels * 3;
     for (int32_t i = 0; i < header.frames; ++i) {
         // A file that ends early fails like an unreadable one.
-        if (file.Read(block.get(), blockBytes, &received) != 0 || received != blockBytes) {
+        if (file.Read(block.get(), blockBytes, &received) != File::kDone || received != blockBytes) {
             LogLoadError("[GraphicsLoader::LoadAnimation] Unable to read source file");
             return nullptr;
         }
@@ -206,7 +205,7 @@ Animation* GraphicsLoader::LoadAnimation(File& file, bool compress) {
                 LogLoadError("[GraphicsLoader::LoadAnimation] Out of memory");
                 return nullptr;
             }
-            if (file.Read(animation->maps[i], pixels, &received) != 0 || received != pixels) {
+            if (file.Read(animation->maps[i], pixels, &received) != File::kDone || received != pixels) {
                 LogLoadError("[GraphicsLoader::LoadAnimation] Unable to read transparecy map");
                 return nullptr;
             }

@@ -163,7 +163,7 @@ bool GraphicsLoader::SaveTga(const FixedString& path, const SurfaceInfo& surface
 }
 
 Rgb GraphicsLoader::Expand16To24(uint16_t pixel) const {
-    if (pixelFormat == 0)
+    if (pixelFormat == kColor555)
         return Rgb(WidenComponent((pixel >> 10) & 31, 5), WidenComponent((pixel >> 5) & 31, 5),
                    WidenComponent(pixel & 31, 5));
     return Rgb(WidenComponent(pixel >> 11, 5), WidenComponent((pixel >> 5) & 63, 6), WidenComponent(pixel & 31, 5));

@@ -11,12 +11,20 @@ native_pkgs=(
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   xvfb xauth x11-utils imagemagick xdotool procps util-linux
 )
-wine_pkgs=(wine wine32:i386)
+# The tests run the x86_64 build under Wine: some machines cannot execute 32-bit programs,
+# so Wine's 32-bit half is neither needed nor wanted (it would shadow the 64-bit loader).
+wine_pkgs=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 
 missing=()
 for p in "${native_pkgs[@]}" "${wine_pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
+if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' &&
+  ! /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+  [ "$(id -u)" = 0 ] || { echo "bootstrap: wine32 cannot run here and hides wine64; run as root" >&2; exit 1; }
+  echo "bootstrap: removing wine32 (this machine cannot execute 32-bit programs)"
+  DEBIAN_FRONTEND=noninteractive apt-get remove -y -q wine32:i386
+fi
 if [ ${#missing[@]} -eq 0 ]; then
   echo "bootstrap: all packages present"
   exit 0
@@ -29,11 +37,10 @@ fi
 
 echo "bootstrap: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
-# 32-bit Windows programs need Wine's 32-bit loader, which needs the i386 architecture.
-dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
 apt-get update -q
 apt-get install -y -q "${missing[@]}"
 # The mingw-w64 compilers come in win32- and posix-thread flavours; we call the posix
 # ones by name, so no alternatives need switching.
 command -v i686-w64-mingw32-g++-posix >/dev/null
+command -v x86_64-w64-mingw32-g++-posix >/dev/null
 echo "bootstrap: done"

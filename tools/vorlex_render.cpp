@@ -117,7 +117,7 @@ std::unique_ptr<Animation> LoadGlyphs(const std::string& path, ColorType layout,
     if (!IsUsableGlyphSet(glyphs.get())) {
         error = path + ": not a usable glyph set: " + std::to_string(glyphs->frameCount) + " frames of " +
                 std::to_string(glyphs->width) + "x" + std::to_string(glyphs->height) + ", the rain needs at least " +
-                std::to_string(kGlyphSetFrames) + " frames of at least 1x1";
+                std::to_string(kRequiredGlyphFrames) + " frames of at least 1x1";
         return nullptr;
     }
     return glyphs;
