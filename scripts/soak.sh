@@ -7,11 +7,11 @@
 #   a long /s run: the resident memory of the saver's process at minute 1 and at the end
 #   differ by less than 1 MiB, and frames (DirectDraw flips) keep coming.
 # Options: --s N (100) --p N (30) --c N (20) --minutes N (10, 0: no long run).
-# Environment: VORLEX_SCR, VORLEX_ANI, VORLEX_PROBE (default: from build/windows), VORLEX_SOAK_DIR.
+# Environment: VORLEX_SCR, VORLEX_ANI, VORLEX_PROBE (default: from build/$VORLEX_PRESET), VORLEX_SOAK_DIR.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/windows
+build=$root/build/${VORLEX_PRESET:-windows64}  # this kind of machine runs only the x86_64 build under Wine
 n_s=100 n_p=30 n_c=20 minutes=10
 while [ $# -gt 0 ]; do
   case $1 in

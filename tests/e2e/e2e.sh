@@ -18,8 +18,8 @@ runs() { [ ! -s "$S/exit" ] || fail "the saver ended with $(cat "$S/exit")"; }
 key() { xdotool key Escape; ends 0 "after a key"; }
 settings() { harness_reg add "$KEY" /v Resolution /d "$1" /f; for v in "Density $2" "HighlightDensity $3"; do
   harness_reg add "$KEY" /v "${v% *}" /t REG_DWORD /d "${v#* }" /f; done; }
-stored() { out wine reg query "$KEY" | while read -r n t v; do case $t in REG_SZ) printf '%s=%s ' "$n" "$v" ;;
-  REG_DWORD) printf '%s=%d ' "$n" "$((v))" ;; esac; done; }
+stored() { local -A v; local n t x; while read -r n t x; do [[ $t != REG_* ]] || v[$n]=$x; done < <(out wine reg query "$KEY")
+  [ ${#v[@]} = 0 ] || printf 'Resolution=%s Density=%d HighlightDensity=%d ' "${v[Resolution]-}" "${v[Density]-}" "${v[HighlightDensity]-}"; }
 park() { xdotool mousemove 300 300; sleep 0.1; xdotool mousemove 301 300; sleep 0.2; }  # Wine's pointer = X's
 up() {  # [PARENT]: the saver window (H) and its render thread are there; then SETTLE seconds for frames
   H=$(probe find "${1:-0}" WindowsScreenSaverClass 15000) || fail "no saver window"; local n=0
@@ -137,8 +137,8 @@ case_preview() {
   xdotool mousemove $((x + 50)) $((y + 50)); sleep 0.2; xdotool mousemove $((x + 150)) $((y + 120)) click 1
   post "$c" "0x100 0x41" "0x104 0x12" "0x1c 0" "0x218 7" "0x48 3"; sleep 1.5; runs
   is "WM_CONTEXTMENU" "$(probe send "$c" 0x7b 0 0x00780032)" 1
-  for _ in $(seq 20); do grep -q "^message" "$S/host.out" && break; sleep 0.1; done
-  is "the host got" "$(grep '^message' "$S/host.out" | tr -d '\r')" "message 007b wParam=$h lParam=780032"
+  for _ in $(seq 20); do grep -q "^contextmenu" "$S/host.out" && break; sleep 0.1; done
+  is "the host got" "$(grep '^contextmenu' "$S/host.out" | tr -d '\r')" "contextmenu wParam=$h lParam=780032"
   post "$h" "0x10 0"; ends 0 "with the host window gone" 20
 }
 

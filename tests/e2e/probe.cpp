@@ -46,7 +46,7 @@ int Dialog(HWND d) {
 LRESULT CALLBACK HostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     if (m == WM_DESTROY) PostQuitMessage(0);
     if (m != WM_CONTEXTMENU) return DefWindowProcA(w, m, wp, lp);
-    std::printf("message %04x wParam=%u lParam=%lx\n", m, wp, lp);
+    std::printf("contextmenu wParam=%lu lParam=%lx\n", static_cast<unsigned long>(wp), static_cast<unsigned long>(lp));
     return 0;
 }
 
