@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Soak test of vorlex.scr under Wine, not part of the test command (its smoke run is).
-#   cycles: /s started and ended after a random 0.2-3 s by a key, a click or a mouse move;
+#   cycles: /s started and, once it draws, ended after a random 0.2-3 s by a key, a click or a mouse move;
 #   /p in a host window that goes at a random moment; /c opened and cancelled. Each cycle must
 #   end with the expected exit code, leave no process, write a log with its start and stop
 #   lines (/s, /p), and leave the settings key as it was.
@@ -65,6 +65,20 @@ done
 
 cycles=0 hangs=0 wrong_exit=0 leftovers=0 bad_logs=0 key_changes=0
 
+# Ends this prefix's programs and starts its server again.
+restart_wine() {
+  wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
+  wineserver -p </dev/null >/dev/null 2>&1
+}
+# The saver's window is there and its render thread has started (or it ended).
+wait_running() {  # LOG [PARENT]
+  wine_out 'C:\vorlex_probe.exe' find "${2:-0}" WindowsScreenSaverClass 15000 >/dev/null || true
+  for _ in $(seq 300); do
+    grep -qF "[DrawVorlex] Thread created" "$windir/$1" 2>/dev/null || [ -s "$dir/exit" ] && break
+    sleep 0.05
+  done
+}
 random_pause() { sleep "$(awk -v r="$RANDOM" 'BEGIN { printf "%.2f", 0.2 + 2.8 * r / 32767 }')"; }
 # Processes of this prefix still running the saver.
 saver_pids() {
@@ -82,8 +96,7 @@ finish_cycle() {  # WHAT EXPECTED-CODE LOG|-
   if ! rc=$(harness_wait "$dir/exit" 15); then
     hangs=$((hangs + 1))
     echo "soak: $1 cycle $cycles did not end" >&2
-    wineserver -k 2>/dev/null || true
-    wineserver -p </dev/null >/dev/null 2>&1
+    restart_wine
     return
   fi
   [ "$rc" = "$2" ] || { wrong_exit=$((wrong_exit + 1)); echo "soak: $1 cycle $cycles ended with $rc" >&2; }
@@ -91,8 +104,7 @@ finish_cycle() {  # WHAT EXPECTED-CODE LOG|-
   if [ -n "$(saver_pids)" ]; then
     leftovers=$((leftovers + 1))
     echo "soak: $1 cycle $cycles left a process" >&2
-    wineserver -k 2>/dev/null || true
-    wineserver -p </dev/null >/dev/null 2>&1
+    restart_wine
   fi
   if [ "$3" != - ]; then
     grep -qF "[InitErrorMsg] DEBUG SESSION STARTED" "$windir/$3" 2>/dev/null &&
@@ -109,7 +121,7 @@ for _ in $(seq "$n_s"); do
   rm -f "$windir/vorlexcode_fs.log"
   xdotool mousemove 300 300
   harness_bg "$dir/exit" wine 'C:\windows\vorlex.scr' /s
-  wine_out 'C:\vorlex_probe.exe' find 0 WindowsScreenSaverClass 15000 >/dev/null || true
+  wait_running vorlexcode_fs.log
   random_pause
   case $((RANDOM % 3)) in
     0) xdotool key Escape ;;
@@ -132,7 +144,7 @@ for _ in $(seq "$n_p"); do
   for _ in $(seq 100); do [ -s "$dir/host.out" ] && break; sleep 0.1; done
   parent=$(head -1 "$dir/host.out" | cut -d' ' -f1)
   harness_bg "$dir/exit" wine 'C:\windows\vorlex.scr' /p "$parent"
-  wine_out 'C:\vorlex_probe.exe' find "$parent" WindowsScreenSaverClass 15000 >/dev/null || true
+  wait_running vorlexcode.log "$parent"
   random_pause
   wine_out 'C:\vorlex_probe.exe' post "$parent" 0x10 0 0 >/dev/null || true
   finish_cycle /p 0 vorlexcode.log
