@@ -13,14 +13,15 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/windows
+preset=${VORLEX_PRESET:-windows64}  # this kind of machine runs only the x86_64 build under Wine
+build=$root/build/$preset
 cpu_seconds=${VORLEX_BENCH_SECONDS:-20}
 fps_seconds=${VORLEX_BENCH_FPS_SECONDS:-10}
 settle=3
 
 cd "$root"
-[ -f "$build/CMakeCache.txt" ] || cmake --preset windows
-cmake --build --preset windows -j2 --target vorlex_scr glyph_set vorlex_empty_effect >/dev/null
+[ -f "$build/CMakeCache.txt" ] || cmake --preset "$preset"
+cmake --build --preset "$preset" -j2 --target vorlex_scr glyph_set vorlex_empty_effect >/dev/null
 
 work=$build/bench
 mkdir -p "$work"

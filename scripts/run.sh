@@ -13,14 +13,15 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/windows
+preset=${VORLEX_PRESET:-windows64}  # this kind of machine runs only the x86_64 build under Wine
+build=$root/build/$preset
 desktop=${VORLEX_DESKTOP:-1280x1024}
 shots=${VORLEX_SHOTS:-$build/shots}
 
 cd "$root"
 bash scripts/bootstrap.sh
-[ -f "$build/CMakeCache.txt" ] || cmake --preset windows
-cmake --build --preset windows -j2 --target vorlex_scr glyph_set
+[ -f "$build/CMakeCache.txt" ] || cmake --preset "$preset"
+cmake --build --preset "$preset" -j2 --target vorlex_scr glyph_set
 
 # A prefix and, without a display, a virtual X server of its own; the tests' are left alone.
 # shellcheck source=lib/harness.sh

@@ -13,7 +13,7 @@ out() {  # through a file: Wine's daemons, started by any call, would hold a pip
   local f=$S/out.$$ rc=0; "$@" >"$f" 2>/dev/null || rc=$?; tr -d '\r' <"$f"; rm -f "$f"; return $rc; }
 probe() { out wine 'C:\vorlex_probe.exe' "$@"; }
 saver() { harness_bg "${EXIT:-$S/exit}" wine "${SAVER:-C:\\windows\\vorlex.scr}" "$@"; }
-ends() { is "exit code ${2:-}" "$(harness_wait "$S/exit" "${3:-10}" || echo none)" "$1"; }  # CODE [WHAT [SECONDS]]
+ends() { is "exit code ${2:-}" "$(harness_wait "$S/exit" "${3:-20}" || echo none)" "$1"; }  # CODE [WHAT [SECONDS]]
 runs() { [ ! -s "$S/exit" ] || fail "the saver ended with $(cat "$S/exit")"; }
 key() { xdotool key Escape; ends 0 "after a key"; }
 settings() { harness_reg add "$KEY" /v Resolution /d "$1" /f; for v in "Density $2" "HighlightDensity $3"; do
