@@ -15,7 +15,7 @@ probe() { out wine 'C:\vorlex_probe.exe' "$@"; }
 saver() { harness_bg "${EXIT:-$S/exit}" wine "${SAVER:-C:\\windows\\vorlex.scr}" "$@"; }
 ends() { is "exit code ${2:-}" "$(harness_wait "$S/exit" "${3:-20}" || echo none)" "$1"; }  # CODE [WHAT [SECONDS]]
 runs() { [ ! -s "$S/exit" ] || fail "the saver ended with $(cat "$S/exit")"; }
-key() { xdotool key Escape; ends 0 "after a key"; }
+key() { for _ in 1 2 3; do xdotool key Escape; ! harness_wait "$S/exit" 6 >/dev/null || break; done; ends 0 "after a key"; }
 settings() { harness_reg add "$KEY" /v Resolution /d "$1" /f; for v in "Density $2" "HighlightDensity $3"; do
   harness_reg add "$KEY" /v "${v% *}" /t REG_DWORD /d "${v#* }" /f; done; }
 stored() { local -A v; local n t x; while read -r n t x; do [[ $t != REG_* ]] || v[$n]=$x; done < <(out wine reg query "$KEY")
@@ -44,13 +44,12 @@ case_template() {
 }
 
 case_commands() {
-  use; local row a in shown rc want dead old new; dead=$(probe host 50 50 0 | cut -d' ' -f1)
+  use; local row a in shown rc want dead old new; dead=$(probe host 50 50 0 | cut -d' ' -f1)  # a window gone again
   for a in "/p 0" "/p" "/p $dead" "/l 4294967297" "/x" "/?" "/a 0"; do  # each ends with -1, before any window
     rm -f "$W"/vorlexcode*.log; saver $a; ends 255 "$a"; ! ls "$W"/vorlexcode*.log 2>/dev/null || fail "$a: window"; done
   mkdir -p "$WINEPREFIX/drive_c/Program Files/Vorlex saver"; cp "$VORLEX_SCR" "$_/vorlex code emulator.scr"
   park; SAVER='C:\Program Files\Vorlex saver\vorlex code emulator.scr' saver /screensaver; up; key  # quoted, first letter
-  # The dialog, rows: arguments|input|what it shows|exit code|what is stored afterwards.
-  harness_reg delete 'HKLM\Software\Zelvoran' /f; is "key before" "$(stored)" ""
+  harness_reg delete 'HKLM\Software\Zelvoran' /f; is "key before" "$(stored)" ""  # rows: arguments|input|shown|exit|stored
   for row in "|cancel|shown radio=1001 density=300 highlight=8 owner=none|0|1024x768 300 8" \
     "/c|1000 1000 250 ok|*|1|800x600 400 100" "-C|1002 abc -5 ok|shown radio=1000 density=400 highlight=100 *|1|1280x1024 0 0" \
     "/c|1001 7 7 cancel|*|0|1280x1024 0 0"; do
@@ -78,7 +77,10 @@ case_fullscreen_input() {
   park; saver /s; up; read -r x y < <(probe cursor)  # from there 2 pixels, then 4 (the limit) keep it; 5 end it
   xdotool mousemove $((x + 1)) "$y"; sleep 0.3; xdotool mousemove $((x + 2)) "$y"; sleep 1; runs
   xdotool mousemove $((x - 4)) "$y"; sleep 1; runs; xdotool mousemove $((x - 4)) $((y + 1)); ends 0 "after 5 pixels"
-  local before res; before=$(probe mode)
+}
+
+case_resolutions() {
+  use; local before res; before=$(probe mode)
   for res in 800x600 1024x768 1280x1024; do settings "$res" 300 8; park; saver /s; up
     [[ $(probe mode) == "${res}x"* ]] || fail "$res gave $(probe mode)"; key; is "mode after $res" "$(probe mode)" "$before"; done
 }
@@ -107,8 +109,7 @@ case_glyph_file() {
     saver /s; is "$what: message" "$(probe msgbox "Vorlex Code Emulator" 20000)" \
       $'Unable to load glyph animation file.\n\nMake sure you have unzipped both the files\n(vorlex code emulator.scr and glyph2.ani)'
     rc=$(harness_wait "$S/exit" 10) && [ "$rc" != 0 ] || fail "$what: ended with ${rc:-nothing}"
-    ! probe find 0 WindowsScreenSaverClass 0 || fail "$what: saver window left"; done
-  cp "$VORLEX_ANI" "$W/glyph2.ani"
+    ! probe find 0 WindowsScreenSaverClass 0 || fail "$what: saver window left"; done; cp "$VORLEX_ANI" "$W/glyph2.ani"
 }
 
 case_password_9x() {
