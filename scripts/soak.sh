@@ -93,6 +93,7 @@ saver_pids() {
 finish_cycle() {  # WHAT EXPECTED-CODE LOG|-
   local rc
   cycles=$((cycles + 1))
+  [ $((cycles % 10)) != 0 ] || echo "soak: $cycles cycles, $hangs hangs, $leftovers leftovers, $repeats repeats ($(date +%T))"
   if ! rc=$(harness_wait "$dir/exit" 15); then
     hangs=$((hangs + 1))
     echo "soak: $1 cycle $cycles did not end" >&2
