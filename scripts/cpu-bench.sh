@@ -13,44 +13,28 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/windows
+preset=${VORLEX_PRESET:-windows64}  # this kind of machine runs only the x86_64 build under Wine
+build=$root/build/$preset
 cpu_seconds=${VORLEX_BENCH_SECONDS:-20}
 fps_seconds=${VORLEX_BENCH_FPS_SECONDS:-10}
 settle=3
 
 cd "$root"
-[ -f "$build/CMakeCache.txt" ] || cmake --preset windows
-cmake --build --preset windows -j2 --target vorlex_scr glyph_set vorlex_empty_effect >/dev/null
+[ -f "$build/CMakeCache.txt" ] || cmake --preset "$preset"
+cmake --build --preset "$preset" -j2 --target vorlex_scr glyph_set vorlex_empty_effect >/dev/null
 
-export WINEPREFIX=$build/bench-prefix
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 work=$build/bench
 mkdir -p "$work"
 
-for n in $(seq 121 170); do
-  [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] || break
-done
-Xvfb ":$n" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-xvfb_pid=$!
-export DISPLAY=:$n
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  kill "$xvfb_pid" 2>/dev/null || true
-}
-trap cleanup EXIT
-for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
-
-reg() { wine reg "$@" >/dev/null 2>&1; }
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "cpu-bench: preparing the Wine prefix (once)"
-  wineboot -i >/dev/null 2>&1 || true
-  reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
-  # Every program in a virtual desktop, so the full-screen mode switch works and the
-  # saver is a process of its own (not a child of explorer).
-  reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
-  reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d 1280x1024 /f
-  wineserver -w
-fi
+# An X server and a Wine prefix of its own. Every program runs in a virtual desktop, so the
+# full-screen mode switch works and the saver is a process of its own (not a child of explorer).
+# shellcheck source=lib/harness.sh
+. "$root/scripts/lib/harness.sh"
+trap harness_stop EXIT
+harness_start_xvfb 24 1280x1024
+export DISPLAY=$HARNESS_DISPLAY
+xvfb_pid=${HARNESS_PIDS[-1]}
+harness_wine_prefix "$build/bench-prefix" 1280x1024
 wineserver -p </dev/null >/dev/null 2>&1
 # This prefix's wineserver works in /tmp/.wine-UID/server-DEV-INODE of the prefix.
 server_dir=$(printf 'server-%x-%x' $(stat -c '%d %i' "$WINEPREFIX"))
@@ -59,9 +43,9 @@ for pid in $(pgrep wineserver || true); do
   case "$(readlink "/proc/$pid/cwd" 2>/dev/null)" in */"$server_dir") server=$pid ;; esac
 done
 key='HKLM\Software\Zelvoran\Vorlex Code Emulator'
-reg add "$key" /v Resolution /t REG_SZ /d 1024x768 /f
-reg add "$key" /v Density /t REG_DWORD /d 300 /f
-reg add "$key" /v HighlightDensity /t REG_DWORD /d 8 /f
+harness_reg add "$key" /v Resolution /t REG_SZ /d 1024x768 /f
+harness_reg add "$key" /v Density /t REG_DWORD /d 300 /f
+harness_reg add "$key" /v HighlightDensity /t REG_DWORD /d 8 /f
 bench_dir=$WINEPREFIX/drive_c/vbench
 mkdir -p "$bench_dir"
 cp "$build/out/vorlex.scr" "$build/out/glyph2.ani" "$WINEPREFIX/drive_c/windows/"
@@ -69,18 +53,6 @@ cp "$build/out/vorlex.scr" "$build/tests/e2e/vorlex_empty_effect.exe" "$bench_di
 
 clk=$(getconf CLK_TCK)
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }
-
-# The Linux process running a Windows program, by its path inside the prefix.
-find_pid() {  # PATTERN
-  local pid
-  for _ in $(seq 200); do
-    pid=$(pgrep -n -f "$1" || true)
-    if [ -n "$pid" ]; then echo "$pid"; return; fi
-    sleep 0.05
-  done
-  echo "cpu-bench: $1 did not start" >&2
-  return 1
-}
 
 stop_program() {  # PID-OF-LAUNCH
   xdotool key Escape
@@ -94,7 +66,7 @@ measure_cpu() {  # PATTERN PROGRAM ARGS...
   shift
   wine "$@" >/dev/null 2>&1 &
   local launch=$! pid p0 x0 s0 p1 x1 s1
-  pid=$(find_pid "$pattern")
+  pid=$(harness_wine_pid "$pattern")
   sleep "$settle"
   p0=$(ticks "$pid"); x0=$(ticks "$xvfb_pid"); s0=$( [ -n "$server" ] && ticks "$server" || echo 0)
   sleep "$cpu_seconds"

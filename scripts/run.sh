@@ -13,60 +13,32 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/windows
+preset=${VORLEX_PRESET:-windows64}  # this kind of machine runs only the x86_64 build under Wine
+build=$root/build/$preset
 desktop=${VORLEX_DESKTOP:-1280x1024}
 shots=${VORLEX_SHOTS:-$build/shots}
 
 cd "$root"
 bash scripts/bootstrap.sh
-[ -f "$build/CMakeCache.txt" ] || cmake --preset windows
-cmake --build --preset windows -j2 --target vorlex_scr glyph_set
+[ -f "$build/CMakeCache.txt" ] || cmake --preset "$preset"
+cmake --build --preset "$preset" -j2 --target vorlex_scr glyph_set
 
-# A prefix of its own, so the tests' prefixes are left alone.
-export WINEPREFIX=$build/run-prefix
-export WINEDEBUG=${WINEDEBUG:--all}
-export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
-
-xvfb_pid=
-cleanup() {
-  wineserver -k 2>/dev/null || true
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-}
-
-if [ -z "${DISPLAY:-}" ]; then
-  headless=1
-  for n in $(seq 70 120); do
-    [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ] || break
-  done
-  Xvfb ":$n" -screen 0 "${desktop}x24" -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  export DISPLAY=:$n
-  for _ in $(seq 100); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.05; done
-  trap cleanup EXIT
-else
-  headless=0
-fi
-
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
-  echo "run.sh: preparing the Wine prefix $WINEPREFIX (once, about 10 s)"
-  wineboot -i >/dev/null 2>&1 || true
-  wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null 2>&1 || true
-  wineserver -w
-fi
+# A prefix and, without a display, a virtual X server of its own; the tests' are left alone.
+# shellcheck source=lib/harness.sh
+. "$root/scripts/lib/harness.sh"
+headless=0
+[ -n "${DISPLAY:-}" ] || headless=1
+trap harness_stop EXIT
+harness_use_display 24 "$desktop"
+harness_wine_prefix "$build/run-prefix"
 
 windir=$WINEPREFIX/drive_c/windows
 cp "$build/out/vorlex.scr" "$build/out/glyph2.ani" "$windir/"
 
 key='HKLM\Software\Zelvoran\Vorlex Code Emulator'
-if [ -n "${VORLEX_RESOLUTION:-}" ]; then
-  wine reg add "$key" /v Resolution /t REG_SZ /d "$VORLEX_RESOLUTION" /f >/dev/null 2>&1
-fi
-if [ -n "${VORLEX_DENSITY:-}" ]; then
-  wine reg add "$key" /v Density /t REG_DWORD /d "$VORLEX_DENSITY" /f >/dev/null 2>&1
-fi
-if [ -n "${VORLEX_HIGHLIGHT:-}" ]; then
-  wine reg add "$key" /v HighlightDensity /t REG_DWORD /d "$VORLEX_HIGHLIGHT" /f >/dev/null 2>&1
-fi
+[ -z "${VORLEX_RESOLUTION:-}" ] || harness_reg add "$key" /v Resolution /t REG_SZ /d "$VORLEX_RESOLUTION" /f
+[ -z "${VORLEX_DENSITY:-}" ] || harness_reg add "$key" /v Density /t REG_DWORD /d "$VORLEX_DENSITY" /f
+[ -z "${VORLEX_HIGHLIGHT:-}" ] || harness_reg add "$key" /v HighlightDensity /t REG_DWORD /d "$VORLEX_HIGHLIGHT" /f
 
 # Full-screen DirectDraw switches the display mode only inside a virtual desktop.
 run_saver() { wine explorer "/desktop=Vorlex,$desktop" 'C:\windows\vorlex.scr' /s; }

@@ -1,10 +1,18 @@
+# shellcheck shell=bash
 # Shared harness for the scripts and tests that need a virtual X server or Wine.
 # Source it; it defines functions only. Every process it starts is recorded by id and
 # ended by harness_stop, so callers never end processes they did not start.
 #
-#   harness_start_xvfb DEPTH [SIZE]   start Xvfb on a free display; sets HARNESS_DISPLAY (":N")
-#   harness_wine_prefix DIR           make DIR a ready Wine prefix (idempotent, locked)
-#   harness_stop                      end the recorded X servers and the prefixes' wineservers
+#   harness_start_xvfb DEPTH [SIZE]    start Xvfb on a free display; sets HARNESS_DISPLAY (":N")
+#   harness_use_display DEPTH [SIZE]   keep $DISPLAY if there is one, else start Xvfb and export it
+#   harness_wine_prefix DIR [DESKTOP]  make DIR a ready Wine prefix (idempotent, locked) and export
+#                                      WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES; with DESKTOP (WxH)
+#                                      every program of a new prefix runs in a virtual desktop
+#   harness_bg FILE COMMAND...         run COMMAND in the background; its exit code goes to FILE
+#   harness_wait FILE SECONDS          print the exit code in FILE once it is there; fail after SECONDS
+#   harness_wine_pid PATTERN           print the id of the newest process whose command matches
+#   harness_stop [--x-only]            end the recorded X servers and (unless --x-only) the
+#                                      prefixes' wineservers
 
 HARNESS_PIDS=()
 HARNESS_PREFIXES=()
@@ -18,9 +26,9 @@ harness_free_display() {
 }
 
 harness_start_xvfb() {  # DEPTH [SIZE]
-  local depth=$1 size=${2:-1280x1024} n pid try
+  local depth=$1 size=${2:-1280x1024} n pid
   # Two callers may pick the same free number; the loser's Xvfb exits and we try the next.
-  for try in 1 2 3 4 5; do
+  for _ in 1 2 3 4 5; do
     n=$(harness_free_display) || return 1
     Xvfb ":$n" -screen 0 "${size}x$depth" -nolisten tcp >/dev/null 2>&1 &
     pid=$!
@@ -39,26 +47,71 @@ harness_start_xvfb() {  # DEPTH [SIZE]
   return 1
 }
 
-harness_wine_prefix() {  # DIR
-  local prefix=$1
+harness_use_display() {  # DEPTH [SIZE]
+  [ -n "${DISPLAY:-}" ] && return 0
+  harness_start_xvfb "$@" || return 1
+  export DISPLAY=$HARNESS_DISPLAY
+}
+
+harness_wine_prefix() {  # DIR [DESKTOP]
+  local prefix=$1 desktop=${2:-}
+  export WINEPREFIX=$prefix WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
   mkdir -p "$(dirname "$prefix")"
-  HARNESS_PREFIXES+=("$prefix")
+  [[ " ${HARNESS_PREFIXES[*]} " == *" $prefix "* ]] || HARNESS_PREFIXES+=("$prefix")
   (
     flock 9
     if [ ! -f "$prefix/system.reg" ]; then
-      WINEPREFIX=$prefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" wineboot -i </dev/null >/dev/null 2>&1 || true
-      WINEPREFIX=$prefix WINEDEBUG=-all wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog \
-        /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1 || true
-      WINEPREFIX=$prefix wineserver -w
+      wineboot -i </dev/null >/dev/null 2>&1 || true
+      harness_reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+      if [ -n "$desktop" ]; then
+        harness_reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
+        harness_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop" /f
+      fi
+      wineserver -w
     fi
   ) 9>"$prefix.lock"
 }
 
-harness_stop() {
-  local p
-  for p in "${HARNESS_PREFIXES[@]}"; do
-    [ -d "$p" ] && WINEPREFIX=$p wineserver -k 2>/dev/null || true
+harness_reg() { wine reg "$@" </dev/null >/dev/null 2>&1 || true; }
+
+harness_bg() {  # FILE COMMAND...
+  local file=$1
+  shift
+  rm -f "$file"
+  (
+    rc=0
+    "$@" || rc=$?
+    echo "$rc" >"$file"
+  ) </dev/null >/dev/null 2>&1 &
+}
+
+harness_wait() {  # FILE SECONDS
+  local _
+  for _ in $(seq $(($2 * 20))); do
+    [ -s "$1" ] && { cat "$1"; return 0; }
+    sleep 0.05
   done
+  return 1
+}
+
+# The Linux process running a Windows program, by a pattern of its path inside the prefix.
+harness_wine_pid() {  # PATTERN
+  local pid _
+  for _ in $(seq 200); do
+    pid=$(pgrep -n -f "$1") && { echo "$pid"; return 0; }
+    sleep 0.05
+  done
+  echo "harness: $1 did not start" >&2
+  return 1
+}
+
+harness_stop() {  # [--x-only]
+  local p
+  if [ "${1:-}" != --x-only ]; then
+    for p in "${HARNESS_PREFIXES[@]}"; do
+      [ -d "$p" ] && WINEPREFIX=$p wineserver -k 2>/dev/null || true
+    done
+  fi
   for p in "${HARNESS_PIDS[@]}"; do kill "$p" 2>/dev/null || true; done
   HARNESS_PIDS=()
   HARNESS_PREFIXES=()

@@ -1,9 +1,5 @@
-// Stand-in for the system's PASSWORD.CPL: answers VerifyScreenSavePwd from a script
-// file beside it and records every call, so a test can tell whether it was asked.
-//   answers.txt: one character per call, '1' accept, '0' refuse (accept when used up)
-//   calls.txt:   one line per call with the answer given
-// A copy named MPR.DLL stands in for the password provider: PwdChangePasswordA records
-// its arguments in changes.txt.
+// Stand-in for PASSWORD.CPL: answers from answers.txt beside it ('1' accept, '0' refuse, then accept), adding
+// each answer to calls.txt. As MPR.DLL, the password provider: adds PwdChangePasswordA's arguments to changes.txt.
 #include <windows.h>
 
 #include <cstdio>
@@ -11,48 +7,35 @@
 
 namespace {
 
-HMODULE self = nullptr;
-int calls = 0;
-
-void BesideMe(char* path, const char* name) {
+FILE* Beside(const char* name, const char* mode) {
+    char path[MAX_PATH];
+    HMODULE self = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&Beside), &self);
     GetModuleFileNameA(self, path, MAX_PATH);
-    char* slash = std::strrchr(path, '\\');
-    std::strcpy(slash ? slash + 1 : path, name);
+    std::strcpy(std::strrchr(path, '\\') + 1, name);
+    return std::fopen(path, mode);
 }
+
+unsigned long Id(HWND w) { return static_cast<unsigned long>(reinterpret_cast<uintptr_t>(w)); }
 
 }  // namespace
 
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) self = instance;
-    return TRUE;
-}
-
-extern "C" BOOL WINAPI VerifyScreenSavePwd(HWND) {
-    char path[MAX_PATH];
-    BesideMe(path, "answers.txt");
+extern "C" __declspec(dllexport) BOOL WINAPI VerifyScreenSavePwd(HWND) {
+    static unsigned calls = 0;
     char answers[64] = {};
-    if (FILE* f = std::fopen(path, "rb")) {
-        std::fread(answers, 1, sizeof answers - 1, f);
-        std::fclose(f);
-    }
-    const BOOL accept = calls < static_cast<int>(std::strlen(answers)) ? answers[calls] == '1' : TRUE;
+    if (FILE* f = Beside("answers.txt", "rb")) std::fread(answers, 1, sizeof answers - 1, f), std::fclose(f);
+    const bool accept = calls >= std::strlen(answers) || answers[calls] == '1';
     ++calls;
-    BesideMe(path, "calls.txt");
-    if (FILE* f = std::fopen(path, "ab")) {
-        std::fprintf(f, "%lu %s\n", GetTickCount(), accept ? "accept" : "refuse");
-        std::fclose(f);
-    }
+    if (FILE* f = Beside("calls.txt", "ab"))
+        std::fprintf(f, "%lu %s\n", GetTickCount(), accept ? "accept" : "refuse"), std::fclose(f);
     return accept;
 }
 
-extern "C" DWORD WINAPI PwdChangePasswordA(LPCSTR provider, HWND owner, DWORD reserved1, DWORD reserved2) {
-    char path[MAX_PATH];
-    BesideMe(path, "changes.txt");
-    if (FILE* f = std::fopen(path, "ab")) {
-        std::fprintf(f, "%s %lu %lu %lu\n", provider ? provider : "(null)",
-                     static_cast<unsigned long>(reinterpret_cast<uintptr_t>(owner)),
-                     static_cast<unsigned long>(reserved1), static_cast<unsigned long>(reserved2));
-        std::fclose(f);
-    }
+extern "C" __declspec(dllexport) DWORD WINAPI
+    PwdChangePasswordA(LPCSTR provider, HWND owner, DWORD reserved1, DWORD reserved2) {
+    if (FILE* f = Beside("changes.txt", "ab"))
+        std::fprintf(f, "%s %lu %lu %lu\n", provider ? provider : "(null)", Id(owner), reserved1, reserved2),
+            std::fclose(f);
     return 0;
 }
