@@ -21,6 +21,7 @@ public:
     Animation(const Animation&) = delete;
     Animation& operator=(const Animation&) = delete;
 
+    // Drawing lives with the blitter, in display/glyph_blitter.cpp.
     // Draws frame at the pen, clipped to clipRect. Frames outside 0 ... frameCount - 1
     // are recorded as the current frame but not drawn.
     void Draw(const SurfaceInfo& surface, const Pen& pen, int32_t frame);

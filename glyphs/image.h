@@ -18,6 +18,7 @@ public:
     Image(const Image&) = delete;
     Image& operator=(const Image&) = delete;
 
+    // Defined with the blitter, in display/image_draw.cpp.
     // Draws the picture with its top-left pixel at (x, y), confined to clipRect. A raw
     // picture with a map is blended into the background, also where it is clipped; an
     // LLE picture is drawn through its colour key and never consults the map.
