@@ -17,20 +17,17 @@ TEST(OffSurfaces, OnlyKeyedSurfacesInLocalVideoMemoryStay) {
         DWORD caps;
         DWORD mask;
         int index, count;  // AddOffSurface's answer, OffCount after it
-        const char* line;
+        const char *level, *text;
     } cases[] = {
-        {"local 5-6-5", nullptr, DDSCAPS_LOCALVIDMEM, 0x07E0, 0, 1,
-         "LOG_SPAM: [DDrawManager::CreateOffSurface] Surface in local video memory"},
-        {"local 5-5-5", nullptr, DDSCAPS_LOCALVIDMEM, 0x03E0, 0, 1,
-         "LOG_SPAM: [DDrawManager::CreateOffSurface] Surface in local video memory"},
-        {"system memory", nullptr, DDSCAPS_SYSTEMMEMORY, 0x07E0, -1, 0,
-         "LOG_INFO: [DDrawManager::CreateOffSurface] Offscreen surface not in video RAM -> Releasing surface"},
-        {"caps unknown", "off.GetCaps", DDSCAPS_LOCALVIDMEM, 0x07E0, -1, 0,
-         "LOG_ERROR: [DDrawManager::CreateOffSurface] Unable to get surface capabilities"},
-        {"not created", "CreateSurface.off", 0, 0x07E0, -1, 0,
-         "LOG_ERROR: [DDrawManager::CreateOffSurface] Unable to create surface"},
-        {"no colour key", "off.SetColorKey", DDSCAPS_LOCALVIDMEM, 0x07E0, -1, 1,  // stays in its slot
-         "LOG_ERROR: [DDrawManager::CreateOffSurface] Unable to set color key"},
+        {"local 5-6-5", nullptr, DDSCAPS_LOCALVIDMEM, 0x07E0, 0, 1, "LOG_SPAM", "Surface in local video memory"},
+        {"local 5-5-5", nullptr, DDSCAPS_LOCALVIDMEM, 0x03E0, 0, 1, "LOG_SPAM", "Surface in local video memory"},
+        {"system memory", nullptr, DDSCAPS_SYSTEMMEMORY, 0x07E0, -1, 0, "LOG_INFO",
+         "Offscreen surface not in video RAM -> Releasing surface"},
+        {"caps unknown", "off.GetCaps", DDSCAPS_LOCALVIDMEM, 0x07E0, -1, 0, "LOG_ERROR",
+         "Unable to get surface capabilities"},
+        {"not created", "CreateSurface.off", 0, 0x07E0, -1, 0, "LOG_ERROR", "Unable to create surface"},
+        {"no colour key", "off.SetColorKey", DDSCAPS_LOCALVIDMEM, 0x07E0, -1, 1, "LOG_ERROR",  // stays in its slot
+         "Unable to set color key"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -40,7 +37,7 @@ TEST(OffSurfaces, OnlyKeyedSurfacesInLocalVideoMemoryStay) {
         r.dd.offCaps = DDSCAPS_OFFSCREENPLAIN | c.caps;
         EXPECT_EQ(r.m->AddOffSurface(16, 8), c.index);
         EXPECT_EQ(r.m->OffCount(), c.count);
-        EXPECT_NE(r.log.Stop().find(std::string(c.line) + "\n"), std::string::npos);
+        EXPECT_TRUE(r.log.Has(std::string(c.level) + ": [DDrawManager::CreateOffSurface] " + c.text));
         if (c.index < 0) continue;
         const fake::Surface& s = *r.dd.surfaces.back();
         EXPECT_EQ(s.key.dwColorSpaceLowValue, c.mask == 0x03E0 ? 0x7C1Fu : 0xF81Fu);
@@ -53,8 +50,7 @@ TEST(OffSurfaces, TableIndices) {
     Rig r(false);
     ASSERT_TRUE(r.ok);
     EXPECT_FALSE(r.m->CreateOffSurface(1, 8, 8)) << "a slot ahead of the count";
-    EXPECT_NE(r.log.Stop().find("LOG_ERROR: [DDrawManager::CreateOffSurface] Invalid surface index\n"),
-              std::string::npos);
+    EXPECT_TRUE(r.log.Has("LOG_ERROR: [DDrawManager::CreateOffSurface] Invalid surface index"));
     for (int i = 0; i < DDrawManager::kMaxOffSurfaces; ++i) ASSERT_EQ(r.m->AddOffSurface(4, 2 + i % 3), i);
     EXPECT_EQ(r.m->AddOffSurface(4, 2), -1);
     for (int index : {-1, 200}) EXPECT_EQ(r.m->LockOffSurface(index), nullptr) << index;
@@ -73,9 +69,8 @@ TEST(OffSurfaces, RestoreIsLogged) {
         r.dd.primary->lost = r.dd.back->lost = true;
         r.dd.Fail("primary.Restore", works ? DD_OK : DDERR_WRONGMODE);
         EXPECT_EQ(r.m->Restore(), works);
-        EXPECT_NE(r.log.Stop().find(works ? "LOG_INFO: [DDrawManager::Restore] Surfaces restored\n"
-                                          : "LOG_ERROR: [DDrawManager::Restore] Unable to restore surfaces\n"),
-                  std::string::npos);
+        EXPECT_TRUE(r.log.Has(works ? "LOG_INFO: [DDrawManager::Restore] Surfaces restored"
+                                    : "LOG_ERROR: [DDrawManager::Restore] Unable to restore surfaces"));
         EXPECT_TRUE(!works || r.Frame());
     }
 }

@@ -31,6 +31,7 @@ struct LogCapture {
         text << std::ifstream(path, std::ios::binary).rdbuf();
         return text.str();
     }
+    bool Has(const std::string& line) { return Stop().find(line + "\n") != std::string::npos; }
     static inline int count = 0;
     std::string path;
     bool running;
@@ -57,6 +58,11 @@ bool WaitFor(Done done, DWORD ms = 10000) {
     return true;
 }
 
+inline void Fill(const SurfaceInfo& s, uint16_t colour) {
+    for (int y = 0; y < s.height; ++y)
+        for (int x = 0; x < s.width; ++x) s.pixels[y * s.pitch + x] = colour;
+}
+
 inline int DesktopCaps(int index) {
     HDC dc = GetDC(nullptr);
     const int v = GetDeviceCaps(dc, index);
@@ -69,9 +75,12 @@ constexpr int kW = 320, kH = 240;
 constexpr uint16_t kDrawn = 0x2222;
 
 struct Rig {
-    explicit Rig(bool full, HWND window = nullptr, DDrawOptions o = {1000, 20, 20, false}, DWORD greenMask = 0x07E0)
+    // failing: a call that fails for good from the start.
+    explicit Rig(bool full, HWND window = nullptr, DDrawOptions o = {1000, 20, 20, false}, DWORD greenMask = 0x07E0,
+                 const char* failing = nullptr)
         : m(std::make_unique<DDrawManager>(o)) {
         dd.greenMask = greenMask;
+        if (failing != nullptr) dd.Fail(failing, DDERR_GENERIC);
         ok = m->CreateDirectDraw(window, kW, kH, full);
     }
     ~Rig() {
@@ -86,9 +95,7 @@ struct Rig {
         if (s == nullptr) return false;
         EXPECT_EQ(s->pixels, dd.back->mem.data()) << "not the back buffer's memory";
         EXPECT_EQ(s->pitch, dd.back->Pitch());
-        for (int y = 0; y < s->height; ++y)
-            for (int x = 0; x < s->width; ++x) s->pixels[y * s->pitch + x] = colour;
-        return true;
+        return Fill(*s, colour), true;
     }
     // Calls Present until it shows the frame: the number of calls, or -1.
     int Presents(int limit = 10) {
