@@ -45,39 +45,23 @@ std::string Stored() {
     return out.substr(1);
 }
 
-class App : public ::testing::Test {
-protected:
-    void SetUp() override {
-        RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vorlex Tests", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &machine,
-                        nullptr);
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
-        boxes.clear();
-        boxHook = SetWindowsHookExA(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
-        Reset();
-        window = CreateWindowExA(0, "STATIC", "app test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
-    }
-    void TearDown() override {
-        if (IsWindow(window)) DestroyWindow(window);
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        RegCloseKey(machine);
-        RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vorlex Tests");
-        UnhookWindowsHookEx(boxHook);
-        Reset();
-    }
-    static void Reset() {  // as a new process has them
-        saverState.screenWidth = 800;
-        saverState.resolutionIndex = 2;
-        saverState.density = 300;
-        saverState.highlightDensity = 8;
-        std::memset(saverState.resolutionText, 0, sizeof saverState.resolutionText);
-    }
-    HWND window = nullptr;
-    HKEY machine = nullptr;
-};
+void Reset() {  // as a new process has them
+    saverState.screenWidth = 800;
+    saverState.resolutionIndex = 2;
+    saverState.density = 300;
+    saverState.highlightDensity = 8;
+    std::memset(saverState.resolutionText, 0, sizeof saverState.resolutionText);
+}
 
 // Stored values are taken and missing or unusable ones written back; the dialog shows what
 // was read, and OK stores what its boxes hold, clamped to the tables' sizes.
-TEST_F(App, SettingsAreReadAndTheDialogStoresClampedValues) {
+TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
+    HKEY machine = nullptr;
+    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vorlex Tests", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &machine,
+                    nullptr);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
+    boxHook = SetWindowsHookExA(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
+    HWND window = CreateWindowExA(0, "STATIC", "app test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     for (const int id : {kIdRadio800x600, kIdRadio1024x768, kIdRadio1280x1024, kIdDensityEdit, kIdHighlightEdit})
         CreateWindowExA(0, id < kIdDensityEdit ? "BUTTON" : "EDIT", "",
                         WS_CHILD | (id < kIdDensityEdit ? BS_AUTORADIOBUTTON : 0), 0, 0, 10, 10, window,
@@ -126,6 +110,12 @@ TEST_F(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     RegDeleteTreeA(machine, "Software");  // no key: nothing stored, one box
     EXPECT_EQ(ScreenSaverConfigureDialog(window, WM_COMMAND, IDOK, 0), TRUE);
     EXPECT_EQ(boxes, std::vector<std::string>{"Unable to open registry key to store values"});
+    DestroyWindow(window);
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    RegCloseKey(machine);
+    RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vorlex Tests");
+    UnhookWindowsHookEx(boxHook);
+    Reset();
 }
 
 }  // namespace

@@ -11,19 +11,20 @@
 
 namespace {
 
-using win32test::DesktopCaps;
 using win32test::Rig;
 
 TEST(DDrawManager, SetUpAndTearDown) {
     const std::vector<std::string> calls[] = {
-        // each with its arguments, windowed and full-screen
+        // windowed, full-screen
         {"SetCooperativeLevel(0x8)", "CreateSurface.primary(0x1,0x200)", "CreateClipper", "clipper.SetHWnd",
          "primary.SetClipper", "CreateSurface.back(0x7,0x40)"},
         {"SetCooperativeLevel(0x13)", "SetDisplayMode(320x240x16)", "CreateSurface.primary(0x21,0x218)",
          "primary.GetAttachedSurface"}};
-    const std::string desktopMode = "SetDisplayMode(" + std::to_string(DesktopCaps(HORZRES)) + "x" +
-                                    std::to_string(DesktopCaps(VERTRES)) + "x" +
-                                    std::to_string(DesktopCaps(BITSPIXEL)) + ") ";
+    HDC screen = GetDC(nullptr);
+    auto caps = [&](int index) { return std::to_string(GetDeviceCaps(screen, index)); };
+    const std::string desktopMode =
+        "SetDisplayMode(" + caps(HORZRES) + "x" + caps(VERTRES) + "x" + caps(BITSPIXEL) + ") ";
+    ReleaseDC(nullptr, screen);
     for (bool full : {false, true}) {
         SCOPED_TRACE(full ? "full-screen" : "windowed");
         ::colorType = kColor555;
@@ -123,7 +124,8 @@ TEST(DDrawManager, LostSurfacesAreRestoredAndNeverShownUndrawn) {
 }
 
 TEST(DDrawManager, WindowedFramesGoToTheClientArea) {
-    HWND window = win32test::TestWindow(70, 90, win32test::kW, win32test::kH);
+    HWND window =
+        CreateWindowExA(0, "STATIC", "", WS_CAPTION | WS_VISIBLE, 70, 90, 400, 300, nullptr, nullptr, nullptr, nullptr);
     Rig r(false, window);
     ASSERT_TRUE(r.ok);
     for (int move = 0; move < 2; ++move) {

@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers of the Win32 tests: the debug log into a file of its own, a test window, a
-// wait, and Rig, a display manager over the DirectDraw double.
+// Helpers of the Win32 tests: the debug log into a file of its own, a wait, and Rig, a display manager over the
+// DirectDraw double.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -37,20 +37,6 @@ struct LogCapture {
     bool running;
 };
 
-// A visible window of the given client size; popup for full-screen.
-inline HWND TestWindow(int x, int y, int width, int height, bool popup = false) {
-    const DWORD style = popup ? WS_POPUP | WS_VISIBLE : WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE;
-    RECT r = {0, 0, width, height};
-    AdjustWindowRect(&r, style, FALSE);
-    HWND w = CreateWindowExA(0, "STATIC", "Vorlex test", style, x, y, r.right - r.left, r.bottom - r.top, nullptr,
-                             nullptr, GetModuleHandleA(nullptr), nullptr);
-    SetForegroundWindow(w);
-    MSG msg;
-    for (int round = 0; round < 5; ++round, Sleep(10))
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    return w;
-}
-
 template <class Done>
 bool WaitFor(Done done, DWORD ms = 10000) {
     for (const DWORD start = GetTickCount(); !done(); Sleep(2))
@@ -61,13 +47,6 @@ bool WaitFor(Done done, DWORD ms = 10000) {
 inline void Fill(const SurfaceInfo& s, uint16_t colour) {
     for (int y = 0; y < s.height; ++y)
         for (int x = 0; x < s.width; ++x) s.pixels[y * s.pitch + x] = colour;
-}
-
-inline int DesktopCaps(int index) {
-    HDC dc = GetDC(nullptr);
-    const int v = GetDeviceCaps(dc, index);
-    ReleaseDC(nullptr, dc);
-    return v;
 }
 
 // A manager with short waits; at its end every reference must have been given back.
