@@ -26,11 +26,6 @@ namespace fake {
 
 constexpr uint16_t kFresh = 0x1111;  // what restored memory holds: anything
 
-inline std::string Hex(DWORD v) {
-    char text[16];
-    return std::string(text, snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(v)));
-}
-
 struct Surface;
 using Hold = std::lock_guard<std::recursive_mutex>;
 
@@ -69,13 +64,6 @@ struct Device : IDirectDraw, IDirectDrawClipper {
         const HRESULT hr = Call(name);
         return hr == DD_OK ? f(), hr : hr;
     }
-    // The calls from the from-th on, separated by spaces.
-    std::string Trace(size_t from = 0) {
-        Hold hold(lock);
-        std::string out;
-        for (size_t i = from; i < trace.size(); ++i) out += (i == from ? "" : " ") + trace[i];
-        return out;
-    }
     std::string Leaks() const;  // "name refs n; ..." for every reference not given back
 
     static inline Device* installed = nullptr;
@@ -100,9 +88,7 @@ struct Device : IDirectDraw, IDirectDrawClipper {
     HRESULT STDMETHODCALLTYPE SetHWnd(DWORD, HWND) override { return Call("clipper.SetHWnd"); }
     HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC d, LPDIRECTDRAWSURFACE* out, IUnknown*) override;
     HRESULT STDMETHODCALLTYPE FlipToGDISurface() override;
-    HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND, DWORD flags) override {
-        return Call("SetCooperativeLevel", Hex(flags));
-    }
+    HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND, DWORD) override { return Call("SetCooperativeLevel"); }
     HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD w, DWORD h, DWORD bits) override {
         return Call("SetDisplayMode", std::to_string(w) + "x" + std::to_string(h) + "x" + std::to_string(bits));
     }
@@ -141,7 +127,7 @@ struct Surface : IDirectDrawSurface {
     HRESULT Then(const char* method, F f) {
         return dev.CallThen(name + "." + method, f);
     }
-    // A blit or flip needs both surfaces there and unlocked before its own answer counts.
+    // A lock, blit or flip needs the surfaces there and unlocked before its own answer counts.
     HRESULT Usable(HRESULT hr, const Surface* other) const {
         if (lost || (other != nullptr && other->lost)) return DDERR_SURFACELOST;
         return locked || (other != nullptr && other->locked) ? DDERR_SURFACEBUSY : hr;
@@ -191,8 +177,7 @@ struct Surface : IDirectDrawSurface {
     HRESULT STDMETHODCALLTYPE GetFlipStatus(DWORD) override {
         Hold hold(dev.lock);
         const HRESULT hr = Answer("GetFlipStatus");
-        if (lost) return DDERR_SURFACELOST;
-        if (hr != DD_OK) return hr;
+        if (lost || hr != DD_OK) return lost ? DDERR_SURFACELOST : hr;
         return flipBusy > 0 ? (--flipBusy, DDERR_WASSTILLDRAWING) : DD_OK;
     }
     HRESULT STDMETHODCALLTYPE GetSurfaceDesc(LPDDSURFACEDESC d) override {
@@ -207,10 +192,8 @@ struct Surface : IDirectDrawSurface {
     }
     HRESULT STDMETHODCALLTYPE Lock(LPRECT, LPDDSURFACEDESC d, DWORD flags, HANDLE) override {
         Hold hold(dev.lock);
-        const HRESULT hr = Answer("Lock", Hex(flags));
+        const HRESULT hr = Usable(Answer("Lock", std::to_string(flags)), nullptr);
         if (d == nullptr || d->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
-        if (lost) return DDERR_SURFACELOST;
-        if (locked) return DDERR_SURFACEBUSY;
         if (hr != DD_OK) return hr;
         locked = true;
         d->lPitch = Pitch() * 2;
@@ -266,7 +249,7 @@ inline HRESULT Device::CreateSurface(LPDDSURFACEDESC d, LPDIRECTDRAWSURFACE* out
     Hold hold(lock);
     const bool isPrimary = (d->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
     const std::string name = isPrimary ? "primary" : back == nullptr ? "back" : "off";
-    const HRESULT hr = Call("CreateSurface." + name, Hex(d->dwFlags) + "," + Hex(d->ddsCaps.dwCaps));
+    const HRESULT hr = Call("CreateSurface." + name);
     if (hr != DD_OK) return hr;
     const bool sized = (d->dwFlags & DDSD_WIDTH) != 0;
     surfaces.push_back(std::make_unique<Surface>(*this, name, sized ? d->dwWidth : 320, sized ? d->dwHeight : 240));

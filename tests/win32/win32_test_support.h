@@ -44,11 +44,6 @@ bool WaitFor(Done done, DWORD ms = 10000) {
     return true;
 }
 
-inline void Fill(const SurfaceInfo& s, uint16_t colour) {
-    for (int y = 0; y < s.height; ++y)
-        for (int x = 0; x < s.width; ++x) s.pixels[y * s.pitch + x] = colour;
-}
-
 // A manager with short waits; at its end every reference must have been given back.
 constexpr int kW = 320, kH = 240;
 constexpr uint16_t kDrawn = 0x2222;
@@ -74,7 +69,9 @@ struct Rig {
         if (s == nullptr) return false;
         EXPECT_EQ(s->pixels, dd.back->mem.data()) << "not the back buffer's memory";
         EXPECT_EQ(s->pitch, dd.back->Pitch());
-        return Fill(*s, colour), true;
+        for (int y = 0; y < s->height; ++y)
+            for (int x = 0; x < s->width; ++x) s->pixels[y * s->pitch + x] = colour;
+        return true;
     }
     // Calls Present until it shows the frame: the number of calls, or -1.
     int Presents(int limit = 10) {
