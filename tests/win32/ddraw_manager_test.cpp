@@ -39,34 +39,59 @@ TEST(DDrawManager, SetUpAndTearDown) {
     EXPECT_EQ(Rig(false, nullptr, {1000, 20, 20, false}, 0x03E0).m->GetColorType(), kColor555);
 }
 
-TEST(DDrawManager, SetUpFailuresAreLoggedAndLeaveNothingBehind) {
-    const std::string tag = "LOG_ERROR: [DDrawManager::CreateDirectDraw] ";
+// A call that fails at set-up (for good) or once as an off-screen surface is made is logged
+// and leaves nothing behind; set-up gives up in bounded time. Off-screen surfaces stay only
+// in local video memory, keyed with magenta in the screen's layout.
+TEST(DDrawManager, FailuresAreLoggedAndLeaveNothingBehind) {
+    const std::string tag = "LOG_ERROR: [DDrawManager::CreateDirectDraw] ", off = ": [DDrawManager::CreateOffSurface] ";
     const struct {
-        const char* call;  // fails for good; null: a 32-bit desktop
+        const char* call;  // null: none, or at set-up a 32-bit desktop
         bool full;
+        DWORD mask, caps;  // caps of the off-screen surface; 0: the failure is at set-up
+        int index, count;  // AddOffSurface's answer, OffCount after it
         std::string line;
     } cases[] = {
-        {"DirectDrawCreate", false,
+        {"DirectDrawCreate", false, 0x07E0, 0, 0, 0,
          "LOG_ERROR: Unable to initialize DirectDraw.\n\nMake sure you have DirectX installed, or go to\n"
          "http://www.microsoft.com/directx and download the latest version"},
-        {"SetCooperativeLevel", true, tag + "Unable to set Cooperative Mode"},
-        {"SetDisplayMode", true, "LOG_ERROR: Unable to set display mode. Try a diffrent resolution setting"},
-        {"CreateSurface.primary", false, tag + "Unable to create primary surface"},
-        {nullptr, false, "LOG_PANIC: [DDrawManager::CreateDirectDraw] Color mode not supported"},
-        {"CreateClipper", false, tag + "Unable to create Clipper object"},
-        {"primary.GetAttachedSurface", true, tag + "Unable to create BackBuffer surface"},
-        {"CreateSurface.back", false, tag + "Unable to create BackBuffer surface (not fullscreen)"},
-        {"back.Lock", false, tag + "Unable to lock BackBuffer surface"},
-        {"back.GetFlipStatus", true, tag + "Unable to present BackBuffer surface"},
+        {"SetCooperativeLevel", true, 0x07E0, 0, 0, 0, tag + "Unable to set Cooperative Mode"},
+        {"SetDisplayMode", true, 0x07E0, 0, 0, 0,
+         "LOG_ERROR: Unable to set display mode. Try a diffrent resolution setting"},
+        {"CreateSurface.primary", false, 0x07E0, 0, 0, 0, tag + "Unable to create primary surface"},
+        {nullptr, false, 0xFF00, 0, 0, 0, "LOG_PANIC: [DDrawManager::CreateDirectDraw] Color mode not supported"},
+        {"CreateClipper", false, 0x07E0, 0, 0, 0, tag + "Unable to create Clipper object"},
+        {"primary.GetAttachedSurface", true, 0x07E0, 0, 0, 0, tag + "Unable to create BackBuffer surface"},
+        {"CreateSurface.back", false, 0x07E0, 0, 0, 0, tag + "Unable to create BackBuffer surface (not fullscreen)"},
+        {"back.Lock", false, 0x07E0, 0, 0, 0, tag + "Unable to lock BackBuffer surface"},
+        {"back.GetFlipStatus", true, 0x07E0, 0, 0, 0, tag + "Unable to present BackBuffer surface"},
+        {nullptr, false, 0x07E0, DDSCAPS_LOCALVIDMEM, 0, 1, "LOG_SPAM" + off + "Surface in local video memory"},
+        {nullptr, false, 0x03E0, DDSCAPS_LOCALVIDMEM, 0, 1, "LOG_SPAM" + off + "Surface in local video memory"},
+        {nullptr, false, 0x07E0, DDSCAPS_SYSTEMMEMORY, -1, 0,
+         "LOG_INFO" + off + "Offscreen surface not in video RAM -> Releasing surface"},
+        {"off.GetCaps", false, 0x07E0, DDSCAPS_LOCALVIDMEM, -1, 0,
+         "LOG_ERROR" + off + "Unable to get surface capabilities"},
+        {"CreateSurface.off", false, 0x07E0, DDSCAPS_LOCALVIDMEM, -1, 0,
+         "LOG_ERROR" + off + "Unable to create surface"},
+        {"off.SetColorKey", false, 0x07E0, DDSCAPS_LOCALVIDMEM, -1, 1, "LOG_ERROR" + off + "Unable to set color key"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         const DWORD start = GetTickCount();
-        Rig r(c.full, nullptr, {300, 20, 20, false}, c.call ? 0x07E0 : 0xFF00, c.call);
-        EXPECT_LT(GetTickCount() - start, 1300u) << "gave up in bounded time";
-        EXPECT_FALSE(r.ok);
-        EXPECT_EQ(r.m->GetBackBuffer(), nullptr);
+        Rig r(c.full, nullptr, {300, 20, 20, false}, c.mask, c.caps == 0 ? c.call : nullptr);
+        EXPECT_TRUE(r.ok == (c.caps != 0) && GetTickCount() - start < 1300u) << "gave up, in bounded time";
+        if (c.caps == 0) {
+            EXPECT_EQ(r.m->GetBackBuffer(), nullptr);
+        } else {
+            if (c.call != nullptr) r.dd.Fail(c.call, DDERR_GENERIC, 1);
+            r.dd.offCaps = DDSCAPS_OFFSCREENPLAIN | c.caps;
+            EXPECT_EQ(r.m->AddOffSurface(16, 8), c.index);
+            EXPECT_EQ(r.m->OffCount(), c.count);
+        }
         EXPECT_TRUE(r.log.Has(c.line));
+        if (c.caps == 0 || c.index < 0) continue;
+        const fake::Surface& s = *r.dd.surfaces.back();  // the one kept carries the colour key
+        EXPECT_EQ(s.key.dwColorSpaceLowValue, c.mask == 0x03E0 ? 0x7C1Fu : 0xF81Fu);
+        EXPECT_EQ(s.key.dwColorSpaceHighValue, s.key.dwColorSpaceLowValue);
     }
 }
 
