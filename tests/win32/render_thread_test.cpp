@@ -43,10 +43,8 @@ TEST(RenderThread, RecoversFromDisplayFaultsOrEndsWhenAsked) {
         RandomSource seed(9);
         ASSERT_TRUE(saverState.rain.Allocate(win32test::kW / 8 + 1, win32test::kH / 8 + 2));
         saverState.rain.Seed(100, seed);
-        saverState.glyphs = &glyphs;
-        saverState.displayManager = r.m.get();
-        saverState.running = saverState.active = 1;
-        saverState.threadEnded = 0;
+        saverState.glyphs = &glyphs, saverState.displayManager = r.m.get();
+        saverState.running = saverState.active = 1, saverState.threadEnded = 0;
         ASSERT_NE(_beginthread(DrawVorlex, 0, nullptr), static_cast<uintptr_t>(-1));
         EXPECT_TRUE(WaitFor([&] { return r.dd.Shown() > 20; }));
         r.dd.Arm([&] {
@@ -59,8 +57,7 @@ TEST(RenderThread, RecoversFromDisplayFaultsOrEndsWhenAsked) {
         EXPECT_TRUE(WaitFor([] { return saverState.threadEnded != 0; }, 2000)) << "ends when asked";
         saverState.active = 0;  // frees a thread that did not end, so the next case can run
         ASSERT_TRUE(WaitFor([] { return saverState.threadEnded != 0; }));
-        saverState.displayManager = nullptr;
-        saverState.glyphs = nullptr;
+        saverState.displayManager = nullptr, saverState.glyphs = nullptr;
         saverState.rain.Release();
     }
 }

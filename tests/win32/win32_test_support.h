@@ -44,12 +44,12 @@ bool WaitFor(Done done, DWORD ms = 10000) {
     return true;
 }
 
-// A manager with short waits; at its end every reference must have been given back.
 constexpr int kW = 320, kH = 240;
 constexpr uint16_t kDrawn = 0x2222;
 
+// A manager with short waits (`failing`: a call that fails for good from the start); at its
+// end every reference must have been given back.
 struct Rig {
-    // failing: a call that fails for good from the start.
     explicit Rig(bool full, HWND window = nullptr, DDrawOptions o = {1000, 20, 20, false}, DWORD greenMask = 0x07E0,
                  const char* failing = nullptr)
         : m(std::make_unique<DDrawManager>(o)) {
