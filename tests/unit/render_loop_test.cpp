@@ -154,7 +154,7 @@ TEST_F(RenderLoop, FrameInProgressWhenAFlagIsCleared) {
         onPresent = [&] { (c.flag[0] == 'r' ? state.running : state.active) = 0; };
         state.framePresented = 0;
         Start(1);
-        ASSERT_TRUE(Grows(presents, 1));
+        ASSERT_TRUE(WaitFor([&] { return presents > 0; }));
         Stop();
         EXPECT_EQ(state.framePresented.load(), c.framePresented);
         EXPECT_EQ(gets.exchange(0), 1);
