@@ -26,21 +26,15 @@ namespace fake {
 
 constexpr uint16_t kFresh = 0x1111;  // what restored memory holds: anything
 
-inline std::string Hex(DWORD v) {
-    char text[16];
-    return std::string(text, snprintf(text, sizeof text, "0x%lx", static_cast<unsigned long>(v)));
-}
-
 struct Surface;
+using Hold = std::lock_guard<std::recursive_mutex>;
 
 // The device is its own clipper too: references to either count as the device's.
 struct Device : IDirectDraw, IDirectDrawClipper {
     Device() : previous(directDrawCreate) { installed = this, directDrawCreate = Create; }
     virtual ~Device() { directDrawCreate = previous; }
     static HRESULT WINAPI Create(GUID*, IDirectDraw** out, IUnknown*) {
-        const HRESULT hr = installed->Call("DirectDrawCreate");
-        if (hr == DD_OK) *out = installed, installed->AddRef();
-        return hr;
+        return installed->CallThen("DirectDrawCreate", [&] { *out = installed, installed->AddRef(); });
     }
     // Fails the named call: the next `times` calls, or every call from now on (times < 0).
     void Fail(const std::string& call, HRESULT hr, int times = -1) {
@@ -49,27 +43,26 @@ struct Device : IDirectDraw, IDirectDrawClipper {
     // Runs f under the device's lock: the test thread arms faults while a render thread draws.
     template <class F>
     void Arm(F f) {
-        std::lock_guard<std::recursive_mutex> hold(lock);
+        Hold hold(lock);
         f();
     }
     int Shown() {
-        std::lock_guard<std::recursive_mutex> hold(lock);
+        Hold hold(lock);
         return shown;
     }
     HRESULT Call(const std::string& name, const std::string& detail = "") {
-        std::lock_guard<std::recursive_mutex> hold(lock);
+        Hold hold(lock);
         trace.push_back(detail.empty() ? name : name + "(" + detail + ")");
         auto it = failures.find(name);
         if (it == failures.end() || it->second.second == 0) return DD_OK;
         if (it->second.second > 0) --it->second.second;
         return it->second.first;
     }
-    // The calls from the from-th on, separated by spaces.
-    std::string Trace(size_t from = 0) {
-        std::lock_guard<std::recursive_mutex> hold(lock);
-        std::string out;
-        for (size_t i = from; i < trace.size(); ++i) out += (i == from ? "" : " ") + trace[i];
-        return out;
+    // The call's answer; f runs when it is DD_OK.
+    template <class F>
+    HRESULT CallThen(const std::string& name, F f) {
+        const HRESULT hr = Call(name);
+        return hr == DD_OK ? f(), hr : hr;
     }
     std::string Leaks() const;  // "name refs n; ..." for every reference not given back
 
@@ -90,16 +83,12 @@ struct Device : IDirectDraw, IDirectDrawClipper {
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
     ULONG STDMETHODCALLTYPE Release() override { return Call("Release", std::to_string(refs - 1)), --refs; }
     HRESULT STDMETHODCALLTYPE CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* out, IUnknown*) override {
-        const HRESULT hr = Call("CreateClipper");
-        if (hr == DD_OK) *out = this, AddRef();
-        return hr;
+        return CallThen("CreateClipper", [&] { *out = this, AddRef(); });
     }
     HRESULT STDMETHODCALLTYPE SetHWnd(DWORD, HWND) override { return Call("clipper.SetHWnd"); }
     HRESULT STDMETHODCALLTYPE CreateSurface(LPDDSURFACEDESC d, LPDIRECTDRAWSURFACE* out, IUnknown*) override;
     HRESULT STDMETHODCALLTYPE FlipToGDISurface() override;
-    HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND, DWORD flags) override {
-        return Call("SetCooperativeLevel", Hex(flags));
-    }
+    HRESULT STDMETHODCALLTYPE SetCooperativeLevel(HWND, DWORD) override { return Call("SetCooperativeLevel"); }
     HRESULT STDMETHODCALLTYPE SetDisplayMode(DWORD w, DWORD h, DWORD bits) override {
         return Call("SetDisplayMode", std::to_string(w) + "x" + std::to_string(h) + "x" + std::to_string(bits));
     }
@@ -134,6 +123,15 @@ struct Surface : IDirectDrawSurface {
         mem.assign(static_cast<size_t>(Pitch()) * height, kFresh);
     }
     HRESULT Answer(const char* method, const std::string& detail = "") { return dev.Call(name + "." + method, detail); }
+    template <class F>
+    HRESULT Then(const char* method, F f) {
+        return dev.CallThen(name + "." + method, f);
+    }
+    // A lock, blit or flip needs the surfaces there and unlocked before its own answer counts.
+    HRESULT Usable(HRESULT hr, const Surface* other) const {
+        if (lost || (other != nullptr && other->lost)) return DDERR_SURFACELOST;
+        return locked || (other != nullptr && other->locked) ? DDERR_SURFACEBUSY : hr;
+    }
 
     Device& dev;
     std::string name;
@@ -155,24 +153,33 @@ struct Surface : IDirectDrawSurface {
         if (--refs == 0 && clipper != nullptr) clipper->Release();
         return static_cast<ULONG>(refs);
     }
-    HRESULT STDMETHODCALLTYPE Blt(LPRECT dst, LPDIRECTDRAWSURFACE src, LPRECT, DWORD flags, LPDDBLTFX fx) override;
-    HRESULT STDMETHODCALLTYPE BltFast(DWORD, DWORD, LPDIRECTDRAWSURFACE src, LPRECT, DWORD) override {
-        const HRESULT hr = Answer("BltFast");
-        return lost || static_cast<Surface*>(src)->lost ? DDERR_SURFACELOST : hr;
+    HRESULT STDMETHODCALLTYPE Blt(LPRECT dst, LPDIRECTDRAWSURFACE src, LPRECT, DWORD flags, LPDDBLTFX fx) override {
+        Hold hold(dev.lock);
+        if (const HRESULT hr = Usable(Answer("Blt"), static_cast<Surface*>(src)); hr != DD_OK) return hr;
+        if (flags & DDBLT_COLORFILL) std::fill(mem.begin(), mem.end(), static_cast<uint16_t>(fx->dwFillColor));
+        if (dst != nullptr) lastDst = *dst, ++dev.shown;
+        return DD_OK;
     }
-    HRESULT STDMETHODCALLTYPE Flip(LPDIRECTDRAWSURFACE, DWORD) override;
+    HRESULT STDMETHODCALLTYPE Flip(LPDIRECTDRAWSURFACE, DWORD) override {
+        Hold hold(dev.lock);
+        if (const HRESULT hr = Usable(Answer("Flip"), attached); hr != DD_OK) return hr;
+        std::swap(mem, attached->mem);
+        gdiAtBack = !gdiAtBack;
+        ++dev.shown;
+        return DD_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetAttachedSurface(LPDDSCAPS, LPDIRECTDRAWSURFACE* out) override {
-        const HRESULT hr = Answer("GetAttachedSurface");
-        if (hr == DD_OK) *out = attached, attached->AddRef();
-        return hr;
+        return Then("GetAttachedSurface", [&] { *out = attached, attached->AddRef(); });
     }
-    HRESULT STDMETHODCALLTYPE GetBltStatus(DWORD) override { return Answer("GetBltStatus"); }
     HRESULT STDMETHODCALLTYPE GetCaps(LPDDSCAPS c) override {
-        const HRESULT hr = Answer("GetCaps");
-        if (hr == DD_OK) c->dwCaps = caps;
-        return hr;
+        return Then("GetCaps", [&] { c->dwCaps = caps; });
     }
-    HRESULT STDMETHODCALLTYPE GetFlipStatus(DWORD) override;
+    HRESULT STDMETHODCALLTYPE GetFlipStatus(DWORD) override {
+        Hold hold(dev.lock);
+        const HRESULT hr = Answer("GetFlipStatus");
+        if (lost || hr != DD_OK) return lost ? DDERR_SURFACELOST : hr;
+        return flipBusy > 0 ? (--flipBusy, DDERR_WASSTILLDRAWING) : DD_OK;
+    }
     HRESULT STDMETHODCALLTYPE GetSurfaceDesc(LPDDSURFACEDESC d) override {
         const HRESULT hr = Answer("GetSurfaceDesc");
         d->ddpfPixelFormat.dwRGBBitCount = dev.greenMask > 0x7FF ? 32 : 16;
@@ -180,28 +187,43 @@ struct Surface : IDirectDrawSurface {
         return hr;
     }
     HRESULT STDMETHODCALLTYPE IsLost() override {
-        std::lock_guard<std::recursive_mutex> hold(dev.lock);
+        Hold hold(dev.lock);
         return lost ? DDERR_SURFACELOST : DD_OK;
     }
-    HRESULT STDMETHODCALLTYPE Lock(LPRECT, LPDDSURFACEDESC d, DWORD flags, HANDLE) override;
-    HRESULT STDMETHODCALLTYPE Restore() override;
+    HRESULT STDMETHODCALLTYPE Lock(LPRECT, LPDDSURFACEDESC d, DWORD flags, HANDLE) override {
+        Hold hold(dev.lock);
+        const HRESULT hr = Usable(Answer("Lock", std::to_string(flags)), nullptr);
+        if (d == nullptr || d->dwSize != sizeof(DDSURFACEDESC)) return DDERR_INVALIDPARAMS;
+        if (hr != DD_OK) return hr;
+        locked = true;
+        d->lPitch = Pitch() * 2;
+        d->lpSurface = mem.data();
+        return DD_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Restore() override {
+        Hold hold(dev.lock);
+        const HRESULT hr = Answer("Restore");
+        if (hr != DD_OK) return hr;
+        // The platform restores a flip chain only through its primary.
+        if (dev.primary != nullptr && dev.primary->attached == this) return DDERR_IMPLICITLYCREATED;
+        for (Surface* s : {this, attached})
+            if (s != nullptr && s->lost) s->lost = false, s->Relocate();
+        return DD_OK;
+    }
     HRESULT STDMETHODCALLTYPE SetClipper(LPDIRECTDRAWCLIPPER c) override {
-        const HRESULT hr = Answer("SetClipper");
-        if (hr == DD_OK) clipper = c, c->AddRef();
-        return hr;
+        return Then("SetClipper", [&] { clipper = c, c->AddRef(); });
     }
     HRESULT STDMETHODCALLTYPE SetColorKey(DWORD, LPDDCOLORKEY k) override {
-        const HRESULT hr = Answer("SetColorKey");
-        if (hr == DD_OK) key = *k;
-        return hr;
+        return Then("SetColorKey", [&] { key = *k; });
     }
     HRESULT STDMETHODCALLTYPE Unlock(LPVOID) override {
-        std::lock_guard<std::recursive_mutex> hold(dev.lock);
+        Hold hold(dev.lock);
         Answer("Unlock");
         return locked ? (locked = false, DD_OK) : DDERR_NOTLOCKED;
     }
     // clang-format off
     FAKE_UNUSED(AddAttachedSurface, LPDIRECTDRAWSURFACE) FAKE_UNUSED(AddOverlayDirtyRect, LPRECT)
+    FAKE_UNUSED(BltFast, DWORD, DWORD, LPDIRECTDRAWSURFACE, LPRECT, DWORD) FAKE_UNUSED(GetBltStatus, DWORD)
     FAKE_UNUSED(BltBatch, LPDDBLTBATCH, DWORD, DWORD) FAKE_UNUSED(DeleteAttachedSurface, DWORD, LPDIRECTDRAWSURFACE)
     FAKE_UNUSED(EnumAttachedSurfaces, LPVOID, LPDDENUMSURFACESCALLBACK) FAKE_UNUSED(GetClipper, LPDIRECTDRAWCLIPPER*)
     FAKE_UNUSED(EnumOverlayZOrders, DWORD, LPVOID, LPDDENUMSURFACESCALLBACK) FAKE_UNUSED(GetDC, HDC*)
@@ -213,5 +235,44 @@ struct Surface : IDirectDrawSurface {
     FAKE_UNUSED(UpdateOverlayDisplay, DWORD) FAKE_UNUSED(UpdateOverlayZOrder, DWORD, LPDIRECTDRAWSURFACE)
     // clang-format on
 };
+
+inline std::string Device::Leaks() const {
+    std::string out = refs != 0 ? "dd refs " + std::to_string(refs) + "; " : "";
+    for (const auto& s : surfaces)
+        if (s->refs != 0) out += s->name + " refs " + std::to_string(s->refs) + "; ";
+    return out;
+}
+
+// The windowed back buffer is the first surface that is not the primary; later ones are
+// off-screen surfaces ("off").
+inline HRESULT Device::CreateSurface(LPDDSURFACEDESC d, LPDIRECTDRAWSURFACE* out, IUnknown*) {
+    Hold hold(lock);
+    const bool isPrimary = (d->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
+    const std::string name = isPrimary ? "primary" : back == nullptr ? "back" : "off";
+    const HRESULT hr = Call("CreateSurface." + name);
+    if (hr != DD_OK) return hr;
+    const bool sized = (d->dwFlags & DDSD_WIDTH) != 0;
+    surfaces.push_back(std::make_unique<Surface>(*this, name, sized ? d->dwWidth : 320, sized ? d->dwHeight : 240));
+    Surface* s = surfaces.back().get();
+    (isPrimary ? primary : name == "back" ? back : s) = s;
+    if (isPrimary && (d->ddsCaps.dwCaps & DDSCAPS_FLIP) != 0) {
+        surfaces.push_back(std::make_unique<Surface>(*this, "back", 320, 240));
+        back = primary->attached = surfaces.back().get();
+        back->refs = 0;  // alive through the chain until someone asks for it
+    }
+    *out = s;
+    return DD_OK;
+}
+
+inline HRESULT Device::FlipToGDISurface() {
+    Hold hold(lock);
+    Call("FlipToGDISurface");
+    // As the platform does: with the desktop's memory at the back, the chain is flipped.
+    if (primary != nullptr && primary->attached != nullptr && primary->gdiAtBack) {
+        std::swap(primary->mem, primary->attached->mem);
+        primary->gdiAtBack = false;
+    }
+    return DD_OK;
+}
 
 }  // namespace fake

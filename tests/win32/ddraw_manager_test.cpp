@@ -1,89 +1,98 @@
 // The display manager over the DirectDraw double: set-up and tear-down, every set-up
-// failure, presentation, and recovery from the faults the platform can throw at it.
+// failure, presentation, off-screen surfaces, and recovery from the faults the platform
+// can throw at it.
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "display/glyph_blitter.h"
 #include "win32_test_support.h"
 
 namespace {
 
-using win32test::DesktopCaps;
 using win32test::Rig;
 
 TEST(DDrawManager, SetUpAndTearDown) {
-    const std::string windowed =
-        "DirectDrawCreate SetCooperativeLevel(0x8) CreateSurface.primary(0x1,0x200) primary.GetSurfaceDesc "
-        "CreateClipper clipper.SetHWnd primary.SetClipper CreateSurface.back(0x7,0x40) back.Lock(0x0) back.Unlock "
-        "primary.Blt back.Lock(0x0) back.Unlock primary.Blt back.Blt primary.Blt back.Blt primary.Blt";
-    const std::string fullScreen =
-        "DirectDrawCreate SetCooperativeLevel(0x13) SetDisplayMode(320x240x16) CreateSurface.primary(0x21,0x218) "
-        "primary.GetSurfaceDesc primary.GetAttachedSurface back.Lock(0x0) back.Unlock back.GetFlipStatus "
-        "primary.Flip back.Lock(0x0) back.Unlock back.GetFlipStatus primary.Flip back.Blt back.GetFlipStatus "
-        "primary.Flip back.Blt back.GetFlipStatus primary.Flip";
-    const std::string desktopMode = "SetDisplayMode(" + std::to_string(DesktopCaps(HORZRES)) + "x" +
-                                    std::to_string(DesktopCaps(VERTRES)) + "x" +
-                                    std::to_string(DesktopCaps(BITSPIXEL)) + ") ";
+    HDC screen = GetDC(nullptr);
+    auto caps = [&](int index) { return std::to_string(GetDeviceCaps(screen, index)); };
+    const std::string desktopMode =
+        "SetDisplayMode(" + caps(HORZRES) + "x" + caps(VERTRES) + "x" + caps(BITSPIXEL) + ")";
+    ReleaseDC(nullptr, screen);
     for (bool full : {false, true}) {
         SCOPED_TRACE(full ? "full-screen" : "windowed");
         ::colorType = kColor555;
         Rig r(full);
         ASSERT_TRUE(r.ok);
-        EXPECT_EQ(r.dd.Trace(), full ? fullScreen : windowed);
         EXPECT_EQ(r.m->GetColorType(), kColor565);
         EXPECT_EQ(::colorType, kColor565);
         EXPECT_TRUE(r.dd.back->Filled(0) && r.Shown().Filled(0)) << "both buffers cleared";
         // FlipToGDI may flip the chain behind the manager's back: frames still reach the screen.
         for (int frame = 0; frame < 4; ++frame, r.m->FlipToGDI())
             EXPECT_TRUE(r.Frame(static_cast<uint16_t>(0x100 + frame))) << frame;
-        const size_t before = r.dd.trace.size();
-        r.m.reset();
-        EXPECT_EQ(r.dd.Trace(before), full ? desktopMode + "Release(0)" : "Release(2) Release(1) Release(0)");
-        EXPECT_NE(r.log.Stop().find("LOG_SPAM: [DDrawManager::CreateDirectDraw] Color type 5x6x5 detected\n"),
-                  std::string::npos);
+        r.m.reset();  // the desktop's mode put back before DirectDraw goes
+        const auto& t = r.dd.trace;
+        EXPECT_EQ(std::vector<std::string>(t.end() - 2, t.end()),
+                  (std::vector<std::string>{full ? desktopMode : "Release(1)", "Release(0)"}));
+        EXPECT_TRUE(r.log.Has("LOG_SPAM: [DDrawManager::CreateDirectDraw] Color type 5x6x5 detected"));
     }
     EXPECT_EQ(Rig(false, nullptr, {1000, 20, 20, false}, 0x03E0).m->GetColorType(), kColor555);
 }
 
-TEST(DDrawManager, SetUpFailuresAreLoggedAndLeaveNothingBehind) {
-    const std::string tag = "LOG_ERROR: [DDrawManager::CreateDirectDraw] ";
+// A call that fails at set-up (for good) or once as an off-screen surface is made is logged
+// and leaves nothing behind; set-up gives up in bounded time. Off-screen surfaces stay only
+// in local video memory, keyed with magenta in the screen's layout.
+TEST(DDrawManager, FailuresAreLoggedAndLeaveNothingBehind) {
+    const std::string tag = "LOG_ERROR: [DDrawManager::CreateDirectDraw] ", off = ": [DDrawManager::CreateOffSurface] ";
     const struct {
-        const char* call;  // fails for good; null: a 32-bit desktop
+        const char* call;  // null: none, or at set-up a 32-bit desktop
         bool full;
+        DWORD mask, caps;  // caps of the off-screen surface; 0: the failure is at set-up
+        int index, count;  // AddOffSurface's answer, OffCount after it
         std::string line;
     } cases[] = {
-        {"DirectDrawCreate", false,
+        {"DirectDrawCreate", false, 0x07E0, 0, 0, 0,
          "LOG_ERROR: Unable to initialize DirectDraw.\n\nMake sure you have DirectX installed, or go to\n"
          "http://www.microsoft.com/directx and download the latest version"},
-        {"SetCooperativeLevel", true, tag + "Unable to set Cooperative Mode"},
-        {"SetDisplayMode", true, "LOG_ERROR: Unable to set display mode. Try a diffrent resolution setting"},
-        {"CreateSurface.primary", false, tag + "Unable to create primary surface"},
-        {"primary.GetSurfaceDesc", true, tag + "Unable to get pixel format"},
-        {nullptr, false, "LOG_PANIC: [DDrawManager::CreateDirectDraw] Color mode not supported"},
-        {"CreateClipper", false, tag + "Unable to create Clipper object"},
-        {"clipper.SetHWnd", false, tag + "Clipper not assigned to hWnd"},
-        {"primary.SetClipper", false, tag + "Clipper not set on primary surface"},
-        {"primary.GetAttachedSurface", true, tag + "Unable to create BackBuffer surface"},
-        {"CreateSurface.back", false, tag + "Unable to create BackBuffer surface (not fullscreen)"},
-        {"back.Lock", false, tag + "Unable to lock BackBuffer surface"},
-        {"back.GetFlipStatus", true, tag + "Unable to present BackBuffer surface"},
+        {"SetCooperativeLevel", true, 0x07E0, 0, 0, 0, tag + "Unable to set Cooperative Mode"},
+        {"SetDisplayMode", true, 0x07E0, 0, 0, 0,
+         "LOG_ERROR: Unable to set display mode. Try a diffrent resolution setting"},
+        {"CreateSurface.primary", false, 0x07E0, 0, 0, 0, tag + "Unable to create primary surface"},
+        {nullptr, false, 0xFF00, 0, 0, 0, "LOG_PANIC: [DDrawManager::CreateDirectDraw] Color mode not supported"},
+        {"CreateClipper", false, 0x07E0, 0, 0, 0, tag + "Unable to create Clipper object"},
+        {"primary.GetAttachedSurface", true, 0x07E0, 0, 0, 0, tag + "Unable to create BackBuffer surface"},
+        {"CreateSurface.back", false, 0x07E0, 0, 0, 0, tag + "Unable to create BackBuffer surface (not fullscreen)"},
+        {"back.Lock", false, 0x07E0, 0, 0, 0, tag + "Unable to lock BackBuffer surface"},
+        {"back.GetFlipStatus", true, 0x07E0, 0, 0, 0, tag + "Unable to present BackBuffer surface"},
+        {nullptr, false, 0x07E0, DDSCAPS_LOCALVIDMEM, 0, 1, "LOG_SPAM" + off + "Surface in local video memory"},
+        {nullptr, false, 0x03E0, DDSCAPS_LOCALVIDMEM, 0, 1, "LOG_SPAM" + off + "Surface in local video memory"},
+        {nullptr, false, 0x07E0, DDSCAPS_SYSTEMMEMORY, -1, 0,
+         "LOG_INFO" + off + "Offscreen surface not in video RAM -> Releasing surface"},
+        {"off.GetCaps", false, 0x07E0, DDSCAPS_LOCALVIDMEM, -1, 0,
+         "LOG_ERROR" + off + "Unable to get surface capabilities"},
+        {"CreateSurface.off", false, 0x07E0, DDSCAPS_LOCALVIDMEM, -1, 0,
+         "LOG_ERROR" + off + "Unable to create surface"},
+        {"off.SetColorKey", false, 0x07E0, DDSCAPS_LOCALVIDMEM, -1, 1, "LOG_ERROR" + off + "Unable to set color key"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        win32test::LogCapture log;
-        fake::Device dd;
-        c.call ? dd.Fail(c.call, DDERR_GENERIC) : void(dd.greenMask = 0xFF00);
-        {
-            DDrawManager m({300, 20, 20, false});
-            const DWORD start = GetTickCount();
-            EXPECT_FALSE(m.CreateDirectDraw(nullptr, win32test::kW, win32test::kH, c.full));
-            EXPECT_LT(GetTickCount() - start, 1300u) << "gave up in bounded time";
-            EXPECT_EQ(m.GetBackBuffer(), nullptr);
+        const DWORD start = GetTickCount();
+        Rig r(c.full, nullptr, {300, 20, 20, false}, c.mask, c.caps == 0 ? c.call : nullptr);
+        EXPECT_TRUE(r.ok == (c.caps != 0) && GetTickCount() - start < 1300u) << "gave up, in bounded time";
+        if (c.caps == 0) {
+            EXPECT_EQ(r.m->GetBackBuffer(), nullptr);
+        } else {
+            if (c.call != nullptr) r.dd.Fail(c.call, DDERR_GENERIC, 1);
+            r.dd.offCaps = DDSCAPS_OFFSCREENPLAIN | c.caps;
+            EXPECT_EQ(r.m->AddOffSurface(16, 8), c.index);
+            EXPECT_EQ(r.m->OffCount(), c.count);
         }
-        EXPECT_EQ(dd.Leaks(), "");
-        EXPECT_NE(log.Stop().find(c.line + "\n"), std::string::npos);
+        EXPECT_TRUE(r.log.Has(c.line));
+        if (c.caps == 0 || c.index < 0) continue;
+        const fake::Surface& s = *r.dd.surfaces.back();  // the one kept carries the colour key
+        EXPECT_EQ(s.key.dwColorSpaceLowValue, c.mask == 0x03E0 ? 0x7C1Fu : 0xF81Fu);
+        EXPECT_EQ(s.key.dwColorSpaceHighValue, s.key.dwColorSpaceLowValue);
     }
 }
 
@@ -96,31 +105,34 @@ TEST(DDrawManager, FlipInProgress) {
     EXPECT_EQ(r.dd.shown, 4) << "set-up's flips only";
     r.dd.Fail("back.GetFlipStatus", DDERR_WASSTILLDRAWING);
     const DWORD start = GetTickCount();
-    EXPECT_EQ(r.m->GetBackBuffer(), nullptr);
-    EXPECT_LT(GetTickCount() - start, 500u);
+    EXPECT_TRUE(r.m->GetBackBuffer() == nullptr && GetTickCount() - start < 500u);
     r.dd.Fail("back.GetFlipStatus", DD_OK);
     EXPECT_TRUE(r.Frame());
 }
 
 // A surface lost while a frame is drawn: Present restores it (through the chain's primary
 // full-screen), the screen never shows restored memory before it was cleared or drawn,
-// and the frames after it are drawn at the new addresses.
+// and the frames after it are drawn at the new addresses. Where memory may only be
+// touched while locked, the lock (without the system-wide one) is held for the frame.
 TEST(DDrawManager, LostSurfacesAreRestoredAndNeverShownUndrawn) {
     const struct {
         const char* name;
         bool full, primaryLost, backLost;
         int restoreFailures;
+        bool lockEachFrame = false;
     } cases[] = {
-        {"full-screen chain", true, true, true, 0},     {"full-screen primary", true, true, false, 0},
-        {"windowed back", false, false, true, 0},       {"windowed primary", false, true, false, 0},
-        {"restore fails 3 times", true, true, true, 3}, {"windowed restore fails", false, true, true, 2},
+        {"full-screen chain", true, true, true, 0},       {"full-screen primary", true, true, false, 0},
+        {"windowed back", false, false, true, 0},         {"windowed primary", false, true, false, 0},
+        {"restore fails 3 times", true, true, true, 3},   {"windowed restore fails", false, true, true, 2},
+        {"locked each frame", true, true, true, 0, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        Rig r(c.full);
+        Rig r(c.full, nullptr, {1000, 20, 20, c.lockEachFrame});
         ASSERT_TRUE(r.ok);
         for (int round = 0; round < 2; ++round) {
             ASSERT_TRUE(r.Draw());
+            EXPECT_EQ(r.dd.back->locked ? r.dd.trace.back() : "", c.lockEachFrame ? "back.Lock(2048)" : "");
             r.dd.primary->lost = c.primaryLost;
             r.dd.back->lost = c.backLost;
             if (c.restoreFailures > 0) r.dd.Fail("primary.Restore", DDERR_WRONGMODE, c.restoreFailures);
@@ -128,11 +140,15 @@ TEST(DDrawManager, LostSurfacesAreRestoredAndNeverShownUndrawn) {
             EXPECT_TRUE(r.Shown().Filled(0) || r.Shown().Filled(win32test::kDrawn)) << "restored memory on screen";
             for (int frame = 0; frame < 3; ++frame) EXPECT_TRUE(r.Frame(static_cast<uint16_t>(0x300 + frame)));
         }
+        ASSERT_TRUE(r.Draw());  // a frame abandoned: the manager's end unlocks it
+        r.m.reset();
+        EXPECT_FALSE(r.dd.back->locked);
     }
 }
 
 TEST(DDrawManager, WindowedFramesGoToTheClientArea) {
-    HWND window = win32test::TestWindow(70, 90, win32test::kW, win32test::kH);
+    HWND window =
+        CreateWindowExA(0, "STATIC", "", WS_CAPTION | WS_VISIBLE, 70, 90, 400, 300, nullptr, nullptr, nullptr, nullptr);
     Rig r(false, window);
     ASSERT_TRUE(r.ok);
     for (int move = 0; move < 2; ++move) {
@@ -146,18 +162,34 @@ TEST(DDrawManager, WindowedFramesGoToTheClientArea) {
     ShowWindow(window, SW_HIDE);  // destroying costs Wine seconds without a window manager
 }
 
-// Where memory may only be touched while locked, the lock is held for the frame.
-TEST(DDrawManager, LockEachFrame) {
-    Rig r(true, nullptr, {1000, 20, 20, true});
-    for (int frame = 0; frame < 3; ++frame) {
-        ASSERT_TRUE(r.Draw());
-        EXPECT_TRUE(r.dd.back->locked && r.dd.trace.back() == "back.Lock(0x800)") << "without the system-wide lock";
-        ASSERT_EQ(r.Presents(), 1);
-        EXPECT_FALSE(r.dd.back->locked);
+// The table has no gaps and 200 places; a lock outside it gives nothing.
+TEST(OffSurfaces, TableIndices) {
+    Rig r(false);
+    ASSERT_TRUE(r.ok);
+    EXPECT_FALSE(r.m->CreateOffSurface(1, 8, 8)) << "a slot ahead of the count";
+    EXPECT_TRUE(r.log.Has("LOG_ERROR: [DDrawManager::CreateOffSurface] Invalid surface index"));
+    for (int i = 0; i < DDrawManager::kMaxOffSurfaces; ++i) ASSERT_EQ(r.m->AddOffSurface(4, 2 + i % 3), i);
+    EXPECT_EQ(r.m->AddOffSurface(4, 2), -1);
+    for (int index : {-1, 200}) EXPECT_EQ(r.m->LockOffSurface(index), nullptr) << index;
+    const SurfaceInfo* info = r.m->LockOffSurface(199);
+    ASSERT_NE(info, nullptr);
+    const fake::Surface& s = *r.dd.surfaces.back();
+    EXPECT_TRUE(info->pixels == s.mem.data() && info->width == 4 && info->height == 2 + 199 % 3 &&
+                info->pitch == s.Pitch());
+    r.m->UnlockOffSurface(199);
+    EXPECT_FALSE(s.locked);
+}
+
+TEST(OffSurfaces, RestoreIsLogged) {
+    for (bool works : {true, false}) {
+        Rig r(true);
+        r.dd.primary->lost = r.dd.back->lost = true;
+        r.dd.Fail("primary.Restore", works ? DD_OK : DDERR_WRONGMODE);
+        EXPECT_EQ(r.m->Restore(), works);
+        EXPECT_TRUE(r.log.Has(works ? "LOG_INFO: [DDrawManager::Restore] Surfaces restored"
+                                    : "LOG_ERROR: [DDrawManager::Restore] Unable to restore surfaces"));
+        EXPECT_TRUE(!works || r.Frame());
     }
-    ASSERT_TRUE(r.Draw());  // a frame abandoned: the manager's end unlocks it
-    r.m.reset();
-    EXPECT_FALSE(r.dd.back->locked);
 }
 
 }  // namespace

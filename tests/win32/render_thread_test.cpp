@@ -20,27 +20,18 @@ using win32test::WaitFor;
 TEST(RenderThread, RecoversFromDisplayFaultsOrEndsWhenAsked) {
     const struct {
         const char* name;
-        bool full;
-        void (*inject)(fake::Device&);
+        bool full, primaryLost, backLost;
+        const char* fail;  // a call that fails `times` times (for good: -1)
+        HRESULT hr;
+        int times;
         bool recovers;
     } cases[] = {
-        {"lost chain", true, [](fake::Device& d) { d.primary->lost = d.back->lost = true; }, true},
-        {"lost primary", true, [](fake::Device& d) { d.primary->lost = true; }, true},
-        {"lost back buffer, windowed", false, [](fake::Device& d) { d.back->lost = true; }, true},
-        {"restore fails 5 times", true,
-         [](fake::Device& d) {
-             d.Fail("primary.Restore", DDERR_WRONGMODE, 5);
-             d.primary->lost = d.back->lost = true;
-         },
-         true},
-        {"flips never finish", true, [](fake::Device& d) { d.Fail("back.GetFlipStatus", DDERR_WASSTILLDRAWING); },
-         false},
-        {"restore never works", true,
-         [](fake::Device& d) {
-             d.Fail("primary.Restore", DDERR_WRONGMODE);
-             d.primary->lost = true;
-         },
-         false},
+        {"lost chain", true, true, true, nullptr, DD_OK, 0, true},
+        {"lost primary", true, true, false, nullptr, DD_OK, 0, true},
+        {"lost back buffer, windowed", false, false, true, nullptr, DD_OK, 0, true},
+        {"restore fails 5 times", true, true, true, "primary.Restore", DDERR_WRONGMODE, 5, true},
+        {"flips never finish", true, false, false, "back.GetFlipStatus", DDERR_WASSTILLDRAWING, -1, false},
+        {"restore never works", true, true, false, "primary.Restore", DDERR_WRONGMODE, -1, false},
     };
     Animation glyphs(8, 8, kRequiredGlyphFrames, 0);
     for (int f = 0; f < kRequiredGlyphFrames; ++f) glyphs.frames[f] = new uint16_t[64]();
@@ -52,21 +43,21 @@ TEST(RenderThread, RecoversFromDisplayFaultsOrEndsWhenAsked) {
         RandomSource seed(9);
         ASSERT_TRUE(saverState.rain.Allocate(win32test::kW / 8 + 1, win32test::kH / 8 + 2));
         saverState.rain.Seed(100, seed);
-        saverState.glyphs = &glyphs;
-        saverState.displayManager = r.m.get();
-        saverState.running = saverState.active = 1;
-        saverState.threadEnded = 0;
+        saverState.glyphs = &glyphs, saverState.displayManager = r.m.get();
+        saverState.running = saverState.active = 1, saverState.threadEnded = 0;
         ASSERT_NE(_beginthread(DrawVorlex, 0, nullptr), static_cast<uintptr_t>(-1));
         EXPECT_TRUE(WaitFor([&] { return r.dd.Shown() > 20; }));
-        r.dd.Arm([&] { c.inject(r.dd); });
+        r.dd.Arm([&] {
+            if (c.fail != nullptr) r.dd.Fail(c.fail, c.hr, c.times);
+            r.dd.primary->lost |= c.primaryLost, r.dd.back->lost |= c.backLost;
+        });
         const int shown = r.dd.Shown();
         EXPECT_TRUE(!c.recovers || WaitFor([&] { return r.dd.Shown() > shown + 5; }, 5000)) << "frames flow again";
         saverState.running = 0;
         EXPECT_TRUE(WaitFor([] { return saverState.threadEnded != 0; }, 2000)) << "ends when asked";
         saverState.active = 0;  // frees a thread that did not end, so the next case can run
         ASSERT_TRUE(WaitFor([] { return saverState.threadEnded != 0; }));
-        saverState.displayManager = nullptr;
-        saverState.glyphs = nullptr;
+        saverState.displayManager = nullptr, saverState.glyphs = nullptr;
         saverState.rain.Release();
     }
 }

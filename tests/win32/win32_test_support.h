@@ -1,7 +1,7 @@
 #pragma once
 
-// Helpers of the Win32 tests: the debug log into a file of its own, a test window, a
-// wait, and Rig, a display manager over the DirectDraw double.
+// Helpers of the Win32 tests: the debug log into a file of its own, a wait, and Rig, a display manager over the
+// DirectDraw double.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -31,24 +31,11 @@ struct LogCapture {
         text << std::ifstream(path, std::ios::binary).rdbuf();
         return text.str();
     }
+    bool Has(const std::string& line) { return Stop().find(line + "\n") != std::string::npos; }
     static inline int count = 0;
     std::string path;
     bool running;
 };
-
-// A visible window of the given client size; popup for full-screen.
-inline HWND TestWindow(int x, int y, int width, int height, bool popup = false) {
-    const DWORD style = popup ? WS_POPUP | WS_VISIBLE : WS_OVERLAPPED | WS_CAPTION | WS_VISIBLE;
-    RECT r = {0, 0, width, height};
-    AdjustWindowRect(&r, style, FALSE);
-    HWND w = CreateWindowExA(0, "STATIC", "Vorlex test", style, x, y, r.right - r.left, r.bottom - r.top, nullptr,
-                             nullptr, GetModuleHandleA(nullptr), nullptr);
-    SetForegroundWindow(w);
-    MSG msg;
-    for (int round = 0; round < 5; ++round, Sleep(10))
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
-    return w;
-}
 
 template <class Done>
 bool WaitFor(Done done, DWORD ms = 10000) {
@@ -57,21 +44,17 @@ bool WaitFor(Done done, DWORD ms = 10000) {
     return true;
 }
 
-inline int DesktopCaps(int index) {
-    HDC dc = GetDC(nullptr);
-    const int v = GetDeviceCaps(dc, index);
-    ReleaseDC(nullptr, dc);
-    return v;
-}
-
-// A manager with short waits; at its end every reference must have been given back.
 constexpr int kW = 320, kH = 240;
 constexpr uint16_t kDrawn = 0x2222;
 
+// A manager with short waits (`failing`: a call that fails for good from the start); at its
+// end every reference must have been given back.
 struct Rig {
-    explicit Rig(bool full, HWND window = nullptr, DDrawOptions o = {1000, 20, 20, false}, DWORD greenMask = 0x07E0)
+    explicit Rig(bool full, HWND window = nullptr, DDrawOptions o = {1000, 20, 20, false}, DWORD greenMask = 0x07E0,
+                 const char* failing = nullptr)
         : m(std::make_unique<DDrawManager>(o)) {
         dd.greenMask = greenMask;
+        if (failing != nullptr) dd.Fail(failing, DDERR_GENERIC);
         ok = m->CreateDirectDraw(window, kW, kH, full);
     }
     ~Rig() {
