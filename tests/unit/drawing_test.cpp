@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
+#include <iterator>
 #include <vector>
 
 #include "display/image_draw.h"
@@ -48,6 +50,23 @@ TEST(GlyphBlitter, DrawsEachKindOfCellInsideTheClipOnly) {
                         });
                     }
                 }
+}
+
+// Whole cells dimmed in either layout: each bit stays in its own channel (the frames above
+// never set the bits where the two layouts' masks differ).
+TEST(GlyphBlitter, DimsWholeCellsInEitherLayout) {
+    const uint16_t kPixels[] = {0xFFFF, 0x8421, 0x7BEF, 0x0C63, 0xF81F, 0x07E0};
+    for (ColorType layout : {kColor555, kColor565})
+        for (int shade = 1; shade <= 3; ++shade) {
+            SCOPED_TRACE(testing::Message() << "layout " << layout << " shade " << shade);
+            Animation a(6, 1, 1, 0);
+            a.frames[0] = new uint16_t[6];
+            std::copy(std::begin(kPixels), std::end(kPixels), a.frames[0]);
+            ClipScope clip(kClip, layout);
+            GuardedSurface s(30, 22);
+            a.DrawDimmed(s.Info(), {4, 3}, 0, shade);
+            for (int x = 0; x < 6; ++x) EXPECT_EQ(s.At(4 + x, 3), Dimmed(kPixels[x], layout, shade)) << x;
+        }
 }
 
 // Every pixel value of both layouts at each shade; exactly n pixels are written.
