@@ -9,7 +9,7 @@
 #   VORLEX_RESOLUTION  800x600, 1024x768 or 1280x1024: stored as the setting first
 #   VORLEX_DENSITY, VORLEX_HIGHLIGHT  the two numbers, likewise
 #   VORLEX_DESKTOP     size of the virtual desktop (default 1280x1024)
-#   VORLEX_SHOTS       where the screenshots go (default build/windows/shots)
+#   VORLEX_SHOTS       where the screenshots go (default build/windows64/shots)
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
