@@ -37,7 +37,7 @@ public:
             pen_.x += glyphs_.width;
             return;
         }
-        glyphs_.currentFrame = glyph;
+        last_ = glyph;
         batch_[count_++] = RowCell{frame, ops_[static_cast<unsigned>(shade) < 4 ? shade : 0]};
         if (count_ == kBatch) Flush();
     }
@@ -49,6 +49,8 @@ public:
     // Draws the cells collected so far; a sweep that stopped part-way still shows the
     // cells it reached.
     void Flush() {
+        if (count_ == 0) return;
+        glyphs_.currentFrame = last_;  // as drawing the cells one by one leaves it
         DrawCellRow(surface_, pen_, glyphs_.width, glyphs_.height, batch_, count_);
         pen_.x += count_ * glyphs_.width;
         count_ = 0;
@@ -66,6 +68,7 @@ private:
     const uint16_t* raw_[Animation::kMaxFrames];
     RowCell batch_[kBatch];
     int count_ = 0;
+    int last_ = 0;
 };
 
 template <class Stop>

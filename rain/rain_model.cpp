@@ -7,6 +7,7 @@ bool RainModel::Allocate(int columns, int rows) {
     if (columns <= 0 || rows <= 0 || columns > kMaxColumns || rows > kMaxRows) return false;
     cells_.reset(new (std::nothrow) Cell[static_cast<size_t>(columns) * rows]());
     if (!cells_) return false;
+    if (rows <= 64) taken_.reset(new (std::nothrow) uint64_t[static_cast<size_t>(columns)]());
     columns_ = columns;
     rows_ = rows;
     return true;
@@ -14,6 +15,7 @@ bool RainModel::Allocate(int columns, int rows) {
 
 void RainModel::Release() {
     cells_.reset();
+    taken_.reset();
     columns_ = 0;
     rows_ = 0;
     streamCount_ = 0;
@@ -37,4 +39,59 @@ void RainModel::Seed(unsigned streamCount, RandomSource& random) {
         st.length = static_cast<uint8_t>(random.Next() % 35 + 10);
         st.column = static_cast<uint16_t>(random.Next() % columns_);
     }
+}
+
+namespace {
+
+// The cells stream st covers: j = first ... end - 1 counted from the head up, that is rows
+// head - end + 1 ... head - first; empty for a stream above or below the grid.
+struct Span {
+    int first, end;
+};
+Span Covered(const Stream& st, int rows) {
+    const int head = st.head;
+    return {head >= rows ? head - rows + 1 : 0, head + 1 < st.length ? head + 1 : st.length};
+}
+
+uint8_t MarkAt(int j, int length) { return static_cast<uint8_t>(j < length - 3 ? int{kBody} : length - j); }
+
+}  // namespace
+
+void RainModel::MarkStreams(unsigned count) {
+    if (taken_)
+        MarkStreamsOnce(count);
+    else
+        MarkStreamsInOrder(count);
+}
+
+void RainModel::MarkStreamsInOrder(unsigned count) {
+    for (unsigned s = 0; s < count; ++s) {
+        const Stream& st = streams_[s];
+        const Span span = Covered(st, rows_);
+        if (span.first >= span.end) continue;
+        Cell* cell = cells_.get() + st.column + static_cast<std::ptrdiff_t>(st.head - span.first) * columns_;
+        for (int j = span.first; j < span.end; ++j, cell -= columns_) cell->drawState = MarkAt(j, st.length);
+    }
+}
+
+// Streams overlap several deep at high densities, and a store into the grid costs more
+// than the bookkeeping: walking the table backwards, a stream marks only the rows of its
+// column that no later stream has marked, so each cell is written once.
+void RainModel::MarkStreamsOnce(unsigned count) {
+    uint64_t* const taken = taken_.get();
+    for (unsigned s = count; s-- > 0;) {
+        const Stream& st = streams_[s];
+        const Span span = Covered(st, rows_);
+        if (span.first >= span.end) continue;
+        const int top = st.head - span.end + 1, bottom = st.head - span.first;  // 0 <= top <= bottom < 64
+        const uint64_t rows = (~uint64_t{0} >> (63 - bottom)) & (~uint64_t{0} << top);
+        uint64_t fresh = rows & ~taken[st.column];
+        taken[st.column] |= rows;
+        Cell* const column = cells_.get() + st.column;
+        for (; fresh != 0; fresh &= fresh - 1) {
+            const int row = __builtin_ctzll(fresh);
+            column[static_cast<std::ptrdiff_t>(row) * columns_].drawState = MarkAt(st.head - row, st.length);
+        }
+    }
+    for (unsigned s = 0; s < count; ++s) taken[streams_[s].column] = 0;
 }

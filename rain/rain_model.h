@@ -60,7 +60,9 @@ public:
     // Fills every cell and the first streamCount streams (at most kMaxStreams).
     void Seed(unsigned streamCount, RandomSource& random);
 
-    // One frame's stream step. stop() is tested before each stream and each marked cell.
+    // One frame's stream step: every stream moves (those that have left the grid are
+    // re-seeded), then the cells the moved streams cover are marked. stop() is tested
+    // before each stream's move; the streams moved by then are marked in full.
     template <class Stop>
     void StepStreams(RandomSource& random, Stop&& stop);
 
@@ -80,6 +82,12 @@ public:
     const Stream* Streams() const { return streams_; }
 
 private:
+    // Marks the cells streams 0 ... count - 1 cover: body 4, then 3, 2, 1 up the fading
+    // tail; where streams overlap, the later one in the table wins.
+    void MarkStreams(unsigned count);
+    void MarkStreamsInOrder(unsigned count);
+    void MarkStreamsOnce(unsigned count);
+
     void ReseedStream(Stream& s, RandomSource& random) const {
         s.head = static_cast<int16_t>(-(random.Next() % 5) - 1);
         s.length = static_cast<uint8_t>(random.Next() % 35 + 10);
@@ -91,43 +99,25 @@ private:
     unsigned streamCount_ = 0;
     Stream streams_[kMaxStreams] = {};
     std::unique_ptr<Cell[]> cells_;
+    // For grids of at most 64 rows: a bit per row of each column, the rows a later stream
+    // has marked this frame; all zero between frames.
+    std::unique_ptr<uint64_t[]> taken_;
 };
 
 template <class Stop>
 void RainModel::StepStreams(RandomSource& random, Stop&& stop) {
-    for (unsigned s = 0; s < streamCount_; ++s) {
-        if (stop()) return;
-        Stream& st = streams_[s];
-        if (st.halfStep != 0) {
-            st.halfStep = 0;
-            ++st.head;
-        } else {
-            st.halfStep = 1;
-        }
-        const int head = st.head;
-        const int length = st.length;
-        if (head - length >= rows_) {
-            ReseedStream(st, random);
-            continue;
-        }
-        Cell* column = cells_.get() + st.column;
-        // Cells j = 0 ... end - 1 from the head up: those below the grid are passed over,
-        // then the body, then the fading tail (3, 2, 1). Split so the body loop only stores.
-        const int end = head + 1 < length ? head + 1 : length;
-        const int tail = length - 3;
-        int j = 0;
-        for (; j < end && head - j >= rows_; ++j)
-            if (stop()) return;
-        std::ptrdiff_t at = static_cast<std::ptrdiff_t>(head - j) * columns_;
-        for (; j < end && j < tail; ++j, at -= columns_) {
-            if (stop()) return;
-            column[at].drawState = kBody;
-        }
-        for (; j < end; ++j, at -= columns_) {
-            if (stop()) return;
-            column[at].drawState = static_cast<uint8_t>(length - j);
-        }
+    unsigned moved = 0;
+    for (; moved < streamCount_; ++moved) {
+        if (stop()) break;
+        Stream& st = streams_[moved];
+        // The toggle without a branch: streams sit at either phase, so it would be a coin toss.
+        const int toggle = st.halfStep != 0;
+        st.head = static_cast<int16_t>(st.head + toggle);
+        st.halfStep = static_cast<uint8_t>(toggle ^ 1);
+        // A re-seeded stream's head is above the grid, so it marks nothing this frame.
+        if (st.head - st.length >= rows_) ReseedStream(st, random);
     }
+    MarkStreams(moved);
 }
 
 template <class Draw, class Stop>
@@ -135,33 +125,27 @@ void RainModel::SweepCells(RandomSource& random, int highlightPercent, Draw& dra
     const int twoThirds = rows_ * 2 / 3;
     for (int i = rows_ - 1; i >= 0; --i) {
         if (stop()) return;
-        Cell* row = cells_.get() + static_cast<size_t>(i) * columns_;
-        for (int c = 0; c < columns_; ++c) {
-            if (stop()) return;
-            Cell& cell = row[c];
-            switch (cell.drawState) {
-                case kBody:
-                    draw.Cell(i, c, cell.glyph, 0);
-                    break;
-                case kHalf:
-                    draw.Cell(i, c, cell.glyph, 1);
-                    break;
-                case kQuarter:
-                    draw.Cell(i, c, cell.glyph, 2);
-                    break;
-                case kEighth:
-                    draw.Cell(i, c, cell.glyph, 3);
-                    break;
-                default:
-                    draw.Cell(i, c, kBlankGlyph, 0);
-                    break;
-            }
-            // The highlight moves down one row per frame because rows are swept
-            // bottom-up: the cell below has already been drawn this frame.
-            if (i < rows_ - 1 && cell.glyph < kBrightGlyphs) {
+        Cell* const row = cells_.get() + static_cast<size_t>(i) * columns_;
+        // A row's draw requests, then its updates: a cell's update changes only that cell and
+        // the one below, whose row is already drawn, so this is what going cell by cell gives.
+        int reached = 0;
+        for (; reached < columns_; ++reached) {
+            if (stop()) break;
+            const Cell cell = row[reached];
+            // Covered cells (1 ... 4) draw their glyph dimmed by 4 - drawState; the rest draw
+            // the blank. Worked out without a branch: the states mix at random along a row.
+            const unsigned state = cell.drawState;
+            const bool covered = state - 1u < 4u;
+            draw.Cell(i, reached, covered ? cell.glyph : kBlankGlyph, covered ? static_cast<int>(4 - state) : 0);
+        }
+        // The highlight moves down one row per frame because rows are swept bottom-up: the
+        // cell below has already been drawn this frame. The bottom row has none below.
+        Cell* const below = i < rows_ - 1 ? row + columns_ : nullptr;
+        for (int c = 0; c < reached; ++c) {
+            Cell cell = row[c];
+            if (below != nullptr && cell.glyph < kBrightGlyphs) {
                 cell.glyph += kFirstNormalGlyph;
-                Cell& below = row[c + columns_];
-                if (below.glyph >= kFirstNormalGlyph) below.glyph -= kFirstNormalGlyph;
+                if (below[c].glyph >= kFirstNormalGlyph) below[c].glyph -= kFirstNormalGlyph;
             }
             ++cell.age;
             if (cell.age > cell.threshold) {
@@ -173,7 +157,9 @@ void RainModel::SweepCells(RandomSource& random, int highlightPercent, Draw& dra
                 cell.threshold = static_cast<uint8_t>(random.Next() % 80);
             }
             cell.drawState = kUncovered;
+            row[c] = cell;
         }
+        if (reached < columns_) return;
         draw.EndRow(i);
     }
 }

@@ -37,6 +37,8 @@ TEST(FrameComposer, FramesShowTheDrawRequestsAndKeepTheirFingerprint) {
         {512, 384, 16, 20, 0, 400, 30, kColor565, 0, 0xE9624B94AD947A76u},
         {331, 203, 12, 9, 5, 400, 100, kColor565, 0, 0x9759E3FE8E604D60u},  // cells shorter than the offset
         {331, 203, 13, 22, 3, 120, 50, kColor555, 1, 0x5D0EDE4DD09D201Eu},  // run-length glyphs with holes
+        {64, 700, 8, 10, 0, 400, 30, kColor565, 0, 0x98275436142BE3BBu},    // more rows than a 64-bit mask
+        {1100, 40, 8, 12, 2, 300, 8, kColor555, 0, 0x3A47187F0411591Du},    // rows drawn in parts
     };
     for (const Scene& sc : scenes) {
         SCOPED_TRACE(testing::Message() << sc.width << "x" << sc.height << " glyph " << sc.glyphW << "x" << sc.glyphH);

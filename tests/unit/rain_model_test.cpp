@@ -67,6 +67,27 @@ TEST(RainModel, StepMarksBodyAndAFadingTailOfThreeCells) {
     }
 }
 
+// Later streams in the table win where streams overlap; a step stopped before stream k moves
+// and marks streams 0 ... k - 1 only. Grids of up to 64 rows and taller ones mark alike.
+TEST(RainModel, OverlapsGoToTheLaterStreamAndAStoppedStepMarksTheStreamsMoved) {
+    for (const int rows : {14, 70}) {
+        SCOPED_TRACE(rows);
+        RainModel m = QuietModel(2, rows, 3);
+        // Column 0: stream 0's tail lies on stream 1's body; column 1: stream 2 alone.
+        m.Streams()[0] = Stream{0, 9, 10, 0};
+        m.Streams()[1] = Stream{0, 11, 5, 0};
+        m.Streams()[2] = Stream{1, 4, 10, 0};
+        RandomSource r(5);
+        int tests = 0;
+        m.StepStreams(r, [&] { return ++tests > 2; });
+        std::vector<int> marks;
+        for (int row = 0; row < 14; ++row) marks.push_back(m.At(1, row).drawState + 10 * m.At(0, row).drawState);
+        EXPECT_EQ(marks, std::vector<int>({10, 20, 30, 40, 40, 40, 40, 10, 20, 30, 40, 40, 0, 0}));
+        EXPECT_EQ(std::vector<int>({m.Streams()[0].halfStep, m.Streams()[1].halfStep, m.Streams()[2].halfStep}),
+                  std::vector<int>({1, 1, 0}));
+    }
+}
+
 TEST(RainModel, SweepDrawsEveryCellBottomRowFirstWithItsShadeAndClearsTheMarks) {
     RainModel m = QuietModel(3, 2, 0);
     const uint8_t states[6] = {kBody, kHalf, kQuarter, kEighth, kUncovered, 7};
