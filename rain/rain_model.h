@@ -133,10 +133,11 @@ void RainModel::SweepCells(RandomSource& random, int highlightPercent, Draw& dra
             if (stop()) break;
             const Cell cell = row[reached];
             // Covered cells (1 ... 4) draw their glyph dimmed by 4 - drawState; the rest draw
-            // the blank. Worked out without a branch: the states mix at random along a row.
-            const unsigned state = cell.drawState;
-            const bool covered = state - 1u < 4u;
-            draw.Cell(i, reached, covered ? cell.glyph : kBlankGlyph, covered ? static_cast<int>(4 - state) : 0);
+            // the blank. Worked out with a mask, not a branch: the states mix at random along
+            // a row, and a compiler turns a plain conditional into a jump.
+            const int state = cell.drawState;
+            const int covered = -static_cast<int>(static_cast<unsigned>(state - 1) < 4u);  // all ones or 0
+            draw.Cell(i, reached, kBlankGlyph ^ ((cell.glyph ^ kBlankGlyph) & covered), (4 - state) & covered);
         }
         // The highlight moves down one row per frame because rows are swept bottom-up: the
         // cell below has already been drawn this frame. The bottom row has none below.
