@@ -27,12 +27,6 @@ constexpr const char* kGlyphFileMessage =
 // Whether DrawVorlex was started: WM_DESTROY waits for its acknowledgement only then,
 // so a destruction without a successful creation cannot hang.
 bool renderThreadStarted = false;
-// DrawVorlex's thread, to wait for its exit: threadEnded is set before the thread is gone,
-// and the platform's libraries still release what the thread used on its way out (under
-// Wine the OpenGL driver's per-thread state; tearing the display down meanwhile crashed the
-// process now and then when a preview's host window went away).
-HANDLE renderThread = nullptr;
-constexpr DWORD kThreadExitWaitMs = 2000;  // a thread that cannot end must not hold the close
 
 // Releases everything in reverse order of creation; the result of every failed creation.
 LRESULT TearDown() {
@@ -139,14 +133,9 @@ LRESULT OnCreate(HWND window) {
         ClipRect{0, 0, static_cast<uint16_t>(saverState.screenWidth), static_cast<uint16_t>(saverState.screenHeight)};
 
     ErrorMsg("[WM_CREATE] All object created, run Vorlex Emulator", LOG_GOSSIP);
-    const uintptr_t thread = _beginthread(DrawVorlex, 0, nullptr);
-    if (thread == static_cast<uintptr_t>(-1)) return FailCreate("[WM_CREATE] Unable to start the drawing thread");
+    if (_beginthread(DrawVorlex, 0, nullptr) == static_cast<uintptr_t>(-1))
+        return FailCreate("[WM_CREATE] Unable to start the drawing thread");
     renderThreadStarted = true;
-    // _endthread closes the thread's own handle; a copy stays valid after that. The thread
-    // runs until WM_DESTROY clears running, on this thread, so it is alive here.
-    if (!DuplicateHandle(GetCurrentProcess(), reinterpret_cast<HANDLE>(thread), GetCurrentProcess(), &renderThread,
-                         SYNCHRONIZE, FALSE, 0))
-        renderThread = nullptr;
     saverState.active = 1;
     return 0;
 }
@@ -185,11 +174,6 @@ extern "C" LRESULT CALLBACK ScreenSaverProc(HWND window, UINT message, WPARAM wP
             // The thread ends within a frame; sleeping leaves it the processor meanwhile.
             if (renderThreadStarted)
                 while (!saverState.threadEnded) Sleep(1);
-            if (renderThread) {
-                WaitForSingleObject(renderThread, kThreadExitWaitMs);
-                CloseHandle(renderThread);
-                renderThread = nullptr;
-            }
             TearDown();
             StopErrorMsg();
             break;

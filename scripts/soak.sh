@@ -101,16 +101,7 @@ finish_cycle() {  # WHAT EXPECTED-CODE LOG|-
     restart_wine
     return
   fi
-  if [ "$rc" != "$2" ]; then
-    wrong_exit=$((wrong_exit + 1))
-    # Whether the saver got as far as its last log line tells a crash in its own teardown
-    # from one in the process's exit after it.
-    if [ "$3" != - ] && [ "$(tail -1 "$windir/$3" 2>/dev/null)" = "[StopErrorMsg] DEBUG SESSION TERMINATED" ]; then
-      echo "soak: $1 cycle $cycles ended with $rc after the log's stop line" >&2
-    else
-      echo "soak: $1 cycle $cycles ended with $rc" >&2
-    fi
-  fi
+  [ "$rc" = "$2" ] || { wrong_exit=$((wrong_exit + 1)); echo "soak: $1 cycle $cycles ended with $rc" >&2; }
   sleep 0.3
   if [ -n "$(saver_pids)" ]; then
     leftovers=$((leftovers + 1))
