@@ -7,7 +7,7 @@ bool RainModel::Allocate(int columns, int rows) {
     if (columns <= 0 || rows <= 0 || columns > kMaxColumns || rows > kMaxRows) return false;
     cells_.reset(new (std::nothrow) Cell[static_cast<size_t>(columns) * rows]());
     if (!cells_) return false;
-    if (rows <= 64) taken_.reset(new (std::nothrow) uint64_t[static_cast<size_t>(columns)]());
+    if (rows <= kMaskRows) taken_.reset(new (std::nothrow) uint64_t[static_cast<size_t>(columns)]());
     columns_ = columns;
     rows_ = rows;
     return true;
@@ -83,7 +83,7 @@ void RainModel::MarkStreamsOnce(unsigned count) {
         const Stream& st = streams_[s];
         const Span span = Covered(st, rows_);
         if (span.first >= span.end) continue;
-        const int top = st.head - span.end + 1, bottom = st.head - span.first;  // 0 <= top <= bottom < 64
+        const int top = st.head - span.end + 1, bottom = st.head - span.first;  // 0 <= top <= bottom < kMaskRows
         const uint64_t rows = (~uint64_t{0} >> (63 - bottom)) & (~uint64_t{0} << top);
         uint64_t fresh = rows & ~taken[st.column];
         taken[st.column] |= rows;

@@ -99,8 +99,9 @@ private:
     unsigned streamCount_ = 0;
     Stream streams_[kMaxStreams] = {};
     std::unique_ptr<Cell[]> cells_;
-    // For grids of at most 64 rows: a bit per row of each column, the rows a later stream
-    // has marked this frame; all zero between frames.
+    // For grids of at most kMaskRows rows: a bit per row of each column, the rows a later
+    // stream has marked this frame; all zero between frames.
+    static constexpr int kMaskRows = 64;
     std::unique_ptr<uint64_t[]> taken_;
 };
 

@@ -7,12 +7,7 @@
 #   a long /s run: the resident memory of the saver's process at minute 1 and at the end
 #   differ by less than 1 MiB, and frames (DirectDraw flips) keep coming.
 # Options: --s N (100) --p N (30) --c N (20) --minutes N (10, 0: no long run),
-#   --renderer gdi|gl (gdi): Wine's Direct3D renderer for the saver. Its OpenGL one on a virtual
-#   X server (Mesa's software driver) grows by about 380 KiB a minute on its own (a program with
-#   the same display set-up, render loop and flips that draws nothing grows alike:
-#   tests/e2e/empty_effect.cpp) and crashes in about 3 % of preview closes, in the C library's
-#   thread exit after the saver's teardown (exit 139; the log has its stop line); neither
-#   happens with the GDI renderer.
+#   --renderer gdi|gl (gdi): Wine's Direct3D renderer (why GDI: scripts/lib/harness.sh).
 # Environment: VORLEX_SCR, VORLEX_ANI, VORLEX_PROBE (default: from build/$VORLEX_PRESET), VORLEX_SOAK_DIR.
 set -euo pipefail
 
@@ -72,11 +67,7 @@ for depth in 24 16; do
   harness_reg add "$key" /v Resolution /d 1024x768 /f
   harness_reg add "$key" /v Density /t REG_DWORD /d 300 /f
   harness_reg add "$key" /v HighlightDensity /t REG_DWORD /d 8 /f
-  if [ "$renderer" = gdi ]; then
-    harness_reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d gdi /f
-  else
-    harness_reg delete 'HKCU\Software\Wine\Direct3D' /v renderer /f
-  fi
+  harness_wine_renderer "$renderer"
 done
 
 cycles=0 repeats=0 hangs=0 wrong_exit=0 leftovers=0 bad_logs=0 key_changes=0

@@ -155,8 +155,7 @@ if [ "$cmd" = setup ] || [ "$cmd" = cleanup ]; then
   DISPLAYS[16]=$HARNESS_DISPLAY; echo "${HARNESS_PIDS[*]}" >"$S/xvfb.pids"; declare -p DISPLAYS >"$S/env"
   for p in "" 16; do use $p; wineserver -p </dev/null >/dev/null 2>&1; cp "$VORLEX_SCR" "$VORLEX_ANI" "$W/"
     rm -f "$W/system32/glyph2.ani"; cp "$VORLEX_PROBE" "$WINEPREFIX/drive_c/vorlex_probe.exe"; probe mode >/dev/null
-    # Wine's OpenGL renderer on Xvfb crashes now and then at thread exit after a preview closes (scripts/soak.sh).
-    harness_reg add 'HKCU\Software\Wine\Direct3D' /v renderer /d gdi /f; done
+    harness_wine_renderer gdi; done
 else
   [ ! -f "$S/env" ] || . "$S/env"; declare -F "case_$cmd" >/dev/null || fail "no case $cmd"; trap finish EXIT; "case_$cmd"
 fi
