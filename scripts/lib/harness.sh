@@ -18,32 +18,26 @@
 HARNESS_PIDS=()
 HARNESS_PREFIXES=()
 
-harness_free_display() {
-  local n
-  for n in $(seq 91 199); do
-    [ -e "/tmp/.X$n-lock" ] || [ -e "/tmp/.X11-unix/X$n" ] || { echo "$n"; return 0; }
-  done
-  return 1
-}
-
 harness_start_xvfb() {  # DEPTH [SIZE]
-  local depth=$1 size=${2:-1280x1024} n pid
-  # Two callers may pick the same free number; the loser's Xvfb exits and we try the next.
-  for _ in 1 2 3 4 5; do
-    n=$(harness_free_display) || return 1
-    Xvfb ":$n" -screen 0 "${size}x$depth" -nolisten tcp >/dev/null 2>&1 &
-    pid=$!
-    for _ in $(seq 100); do
-      if [ -e "/tmp/.X11-unix/X$n" ] && kill -0 "$pid" 2>/dev/null; then
-        HARNESS_PIDS+=("$pid")
-        HARNESS_DISPLAY=":$n"
-        return 0
-      fi
-      kill -0 "$pid" 2>/dev/null || break
-      sleep 0.05
-    done
-    kill "$pid" 2>/dev/null || true
+  local depth=$1 size=${2:-1280x1024} file pid n _
+  # Xvfb picks the display itself (-displayfd): it takes the lock file atomically, where a
+  # number we chose could be taken by a concurrent test between our look and its start.
+  file=$(mktemp) || return 1
+  Xvfb -displayfd 9 -screen 0 "${size}x$depth" -nolisten tcp 9>"$file" >/dev/null 2>&1 &
+  pid=$!
+  for _ in $(seq 200); do
+    n=$(head -1 "$file" 2>/dev/null) || true
+    if [[ $n =~ ^[0-9]+$ ]] && [ -e "/tmp/.X11-unix/X$n" ]; then
+      rm -f "$file"
+      HARNESS_PIDS+=("$pid")
+      HARNESS_DISPLAY=":$n"
+      return 0
+    fi
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.05
   done
+  kill "$pid" 2>/dev/null || true
+  rm -f "$file"
   echo "harness: no virtual X server could be started" >&2
   return 1
 }

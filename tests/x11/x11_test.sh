@@ -48,7 +48,7 @@ resize)  # grows to 640x480: the rain fills the new size
   harness_start_xvfb 24 800x600
   start "$prog" -geometry 320x240
   win=$(own_window); DISPLAY=$HARNESS_DISPLAY xdotool windowsize "$win" 640 480
-  sleep 0.5; kill -0 "$pid" || fail "it ended on the resize"
+  sleep 0.5; kill -0 "$pid" 2>/dev/null || fail "it ended on the resize: $(cat stderr.txt)"
   shot "$win" a.png; [ "$(identify -format %wx%h a.png)" = 640x480 ] || fail "window not resized"
   convert a.png -crop 320x240+320+240 corner.png; green corner.png ;;
 sigterm)  # SIGTERM: exit 0 within 200 ms, no shared memory left
