@@ -35,11 +35,13 @@ TEST(WritePng, SpreadsEachChannelOverTheFullRangeAndSkipsThePadding) {
     EXPECT_EQ(rgb, (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 132, 130, 132, 255, 255, 255}));
 }
 
-// vorlex-render from the outside: exit code and what it says, run in an empty folder.
-int Render(const std::string& args, std::string& out) {
+// vorlex-render from the outside: exit code and what it says, run in an empty folder after
+// the shell commands in before.
+int Render(const std::string& before, const std::string& args, std::string& out) {
     const std::string dir = datatest::TempPath("render");
     std::filesystem::create_directories(dir);
-    FILE* pipe = popen(("cd '" + dir + "' && " VORLEX_RENDER_PROGRAM " " + args + " 2>&1").c_str(), "r");
+    const std::string command = "cd '" + dir + "' && { " + before + VORLEX_RENDER_PROGRAM " " + args + "; } 2>&1";
+    FILE* pipe = popen(command.c_str(), "r");
     char buffer[4096];
     for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
     const int status = pclose(pipe);
@@ -52,6 +54,7 @@ TEST(VorlexRender, ExitCodesAndMessages) {
         std::string args;
         int exit;
         const char* says;
+        std::string before = "";
     } cases[] = {{"--help", 0, "Usage: vorlex-render"},
                  {"rain.png", 2, "unknown option 'rain.png'"},
                  {"--density 401", 2, "--density must be a whole number from 0 to 400, not '401'"},
@@ -62,10 +65,13 @@ TEST(VorlexRender, ExitCodesAndMessages) {
                  {"-g " + data + "too_few_frames.ani", 3, "not a usable glyph set: 10 frames of 2x2"},
                  {glyphs + "--png /nonexistent/x.png", 4, "/nonexistent/x.png: No such file or directory"},
                  {glyphs + "--tga " + std::string(300, 'a'), 4, "a TGA path must have 1 to 254 characters"},
-                 {glyphs + "&& test -s rain.png && echo written", 0, "last frame: rain.png\nwritten"}};
+                 {glyphs + "&& test -s rain.png && echo written", 0, "last frame: rain.png\nwritten"},
+                 // A disk that fills part-way (a 1 KiB file size limit): no partial picture is left.
+                 {glyphs + "--tga big.tga; rc=$?; test ! -e big.tga && exit $rc", 4, "big.tga: File too large",
+                  "trap '' XFSZ; ulimit -f 1; "}};
     for (const auto& c : cases) {
         std::string out;
-        EXPECT_EQ(Render(c.args, out), c.exit) << c.args;
+        EXPECT_EQ(Render(c.before, c.args, out), c.exit) << c.args;
         EXPECT_NE(out.find(c.says), std::string::npos) << c.args << ": " << out;
     }
 }
