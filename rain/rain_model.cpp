@@ -1,5 +1,7 @@
 #include "rain/rain_model.h"
 
+#include <cstddef>
+#include <cstring>
 #include <new>
 
 bool RainModel::Allocate(int columns, int rows) {
@@ -53,9 +55,67 @@ Span Covered(const Stream& st, int rows) {
     return {head >= rows ? head - rows + 1 : 0, head + 1 < st.length ? head + 1 : st.length};
 }
 
+void Replace(Cell& cell, bool mayBrighten, int highlightPercent, RandomSource& random) {
+    const int r1 = random.Next();
+    const bool bright = r1 % 100 < highlightPercent && mayBrighten;
+    const int r2 = random.Next();
+    cell.glyph = static_cast<uint8_t>(r2 % kBrightGlyphs + (bright ? 0 : kFirstNormalGlyph));
+    cell.age = 0;
+    cell.threshold = static_cast<uint8_t>(random.Next() % 80);
+}
+
+// Four cells at once, a cell to a lane: glyph, threshold, age and drawState are its bytes
+// from the lowest. Values stay below 256 in every byte, so the lanes can be signed.
+using Lanes = int32_t __attribute__((vector_size(16)));
+static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "a cell's glyph is the low byte of its lane");
+static_assert(offsetof(Cell, glyph) == 0 && offsetof(Cell, threshold) == 1 && offsetof(Cell, age) == 2 &&
+                  offsetof(Cell, drawState) == 3,
+              "the lanes' byte order");
+constexpr int kLaneCells = static_cast<int>(sizeof(Lanes) / sizeof(Cell));
+
 uint8_t MarkAt(int j, int length) { return static_cast<uint8_t>(j < length - 3 ? int{kBody} : length - j); }
 
 }  // namespace
+
+// Rows are a few dozen to a few hundred cells and a tenth of a frame went to updating them
+// one by one; a lane a cell does the common part without a branch, and the few cells whose
+// threshold passed (one in about forty a frame) then take their random numbers in order.
+void RainModel::UpdateRow(Cell* row, Cell* below, int count, bool mayBrighten, int highlightPercent,
+                          RandomSource& random) {
+    const int32_t moves = below != nullptr ? kFirstNormalGlyph : 0;  // what a highlight adds
+    int c = 0;
+    for (; c + kLaneCells <= count; c += kLaneCells) {
+        Lanes v;
+        std::memcpy(&v, row + c, sizeof v);
+        const Lanes glyph = v & 0xFF, threshold = (v >> 8) & 0xFF, age = ((v >> 16) + 1) & 0xFF;
+        const Lanes lit = (glyph < kBrightGlyphs) & moves;
+        const Lanes out = (glyph + lit) | (threshold << 8) | (age << 16);  // drawState back to uncovered
+        std::memcpy(row + c, &out, sizeof out);
+        if (below != nullptr) {
+            Lanes b;
+            std::memcpy(&b, below + c, sizeof b);
+            b -= lit & ((b & 0xFF) >= kFirstNormalGlyph);
+            std::memcpy(below + c, &b, sizeof b);
+        }
+        const Lanes expired = age > threshold;
+        uint64_t halves[2];
+        std::memcpy(halves, &expired, sizeof halves);
+        if ((halves[0] | halves[1]) == 0) continue;
+        for (int k = 0; k < kLaneCells; ++k)
+            if (expired[k] != 0) Replace(row[c + k], mayBrighten, highlightPercent, random);
+    }
+    for (; c < count; ++c) {
+        Cell cell = row[c];
+        if (below != nullptr && cell.glyph < kBrightGlyphs) {
+            cell.glyph += kFirstNormalGlyph;
+            if (below[c].glyph >= kFirstNormalGlyph) below[c].glyph -= kFirstNormalGlyph;
+        }
+        ++cell.age;
+        if (cell.age > cell.threshold) Replace(cell, mayBrighten, highlightPercent, random);
+        cell.drawState = kUncovered;
+        row[c] = cell;
+    }
+}
 
 void RainModel::MarkStreams(unsigned count) {
     if (taken_)

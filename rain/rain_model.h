@@ -88,6 +88,13 @@ private:
     void MarkStreamsInOrder(unsigned count);
     void MarkStreamsOnce(unsigned count);
 
+    // The sweep's update of cells [0, count) of a row, after the row was drawn: a highlight
+    // moves to the cell below (none on the bottom row), ages grow, and a cell whose age
+    // passed its threshold takes a new glyph (a highlight only where mayBrighten), in
+    // column order, so the random numbers go to the cells as a cell-by-cell loop gives them.
+    static void UpdateRow(Cell* row, Cell* below, int count, bool mayBrighten, int highlightPercent,
+                          RandomSource& random);
+
     void ReseedStream(Stream& s, RandomSource& random) const {
         s.head = static_cast<int16_t>(-(random.Next() % 5) - 1);
         s.length = static_cast<uint8_t>(random.Next() % 35 + 10);
@@ -142,25 +149,7 @@ void RainModel::SweepCells(RandomSource& random, int highlightPercent, Draw& dra
         }
         // The highlight moves down one row per frame because rows are swept bottom-up: the
         // cell below has already been drawn this frame. The bottom row has none below.
-        Cell* const below = i < rows_ - 1 ? row + columns_ : nullptr;
-        for (int c = 0; c < reached; ++c) {
-            Cell cell = row[c];
-            if (below != nullptr && cell.glyph < kBrightGlyphs) {
-                cell.glyph += kFirstNormalGlyph;
-                if (below[c].glyph >= kFirstNormalGlyph) below[c].glyph -= kFirstNormalGlyph;
-            }
-            ++cell.age;
-            if (cell.age > cell.threshold) {
-                const int r1 = random.Next();
-                const bool bright = r1 % 100 < highlightPercent && i < twoThirds;
-                const int r2 = random.Next();
-                cell.glyph = static_cast<uint8_t>(r2 % kBrightGlyphs + (bright ? 0 : kFirstNormalGlyph));
-                cell.age = 0;
-                cell.threshold = static_cast<uint8_t>(random.Next() % 80);
-            }
-            cell.drawState = kUncovered;
-            row[c] = cell;
-        }
+        UpdateRow(row, i < rows_ - 1 ? row + columns_ : nullptr, reached, i < twoThirds, highlightPercent, random);
         if (reached < columns_) return;
         draw.EndRow(i);
     }
