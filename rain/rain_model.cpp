@@ -83,38 +83,39 @@ uint8_t MarkAt(int j, int length) { return static_cast<uint8_t>(j < length - 3 ?
 void RainModel::UpdateRow(Cell* row, Cell* below, int count, bool mayBrighten, int highlightPercent,
                           RandomSource& random) {
     const int32_t moves = below != nullptr ? kFirstNormalGlyph : 0;  // what a highlight adds
-    int c = 0;
-    for (; c + kLaneCells <= count; c += kLaneCells) {
+    auto update = [&](Cell* cells, Cell* under) {
         Lanes v;
-        std::memcpy(&v, row + c, sizeof v);
+        std::memcpy(&v, cells, sizeof v);
         const Lanes glyph = v & 0xFF, threshold = (v >> 8) & 0xFF, age = ((v >> 16) + 1) & 0xFF;
         const Lanes lit = (glyph < kBrightGlyphs) & moves;
         const Lanes out = (glyph + lit) | (threshold << 8) | (age << 16);  // drawState back to uncovered
-        std::memcpy(row + c, &out, sizeof out);
-        if (below != nullptr) {
+        std::memcpy(cells, &out, sizeof out);
+        if (under != nullptr) {
             Lanes b;
-            std::memcpy(&b, below + c, sizeof b);
+            std::memcpy(&b, under, sizeof b);
             b -= lit & ((b & 0xFF) >= kFirstNormalGlyph);
-            std::memcpy(below + c, &b, sizeof b);
+            std::memcpy(under, &b, sizeof b);
         }
         const Lanes expired = age > threshold;
         uint64_t halves[2];
         std::memcpy(halves, &expired, sizeof halves);
-        if ((halves[0] | halves[1]) == 0) continue;
+        if ((halves[0] | halves[1]) == 0) return;
         for (int k = 0; k < kLaneCells; ++k)
-            if (expired[k] != 0) Replace(row[c + k], mayBrighten, highlightPercent, random);
-    }
-    for (; c < count; ++c) {
-        Cell cell = row[c];
-        if (below != nullptr && cell.glyph < kBrightGlyphs) {
-            cell.glyph += kFirstNormalGlyph;
-            if (below[c].glyph >= kFirstNormalGlyph) below[c].glyph -= kFirstNormalGlyph;
-        }
-        ++cell.age;
-        if (cell.age > cell.threshold) Replace(cell, mayBrighten, highlightPercent, random);
-        cell.drawState = kUncovered;
-        row[c] = cell;
-    }
+            if (expired[k] != 0) Replace(cells[k], mayBrighten, highlightPercent, random);
+    };
+    int c = 0;
+    for (; c + kLaneCells <= count; c += kLaneCells) update(row + c, below != nullptr ? below + c : nullptr);
+    if (c == count) return;
+    // The last few cells go through the same step beside cells it leaves alone: not a
+    // highlight, and a threshold no age passes.
+    const size_t rest = static_cast<size_t>(count - c) * sizeof(Cell);
+    Cell cells[kLaneCells], under[kLaneCells];
+    for (Cell& cell : cells) cell = Cell{kBlankGlyph, 255, 0, kUncovered};
+    std::memcpy(cells, row + c, rest);
+    if (below != nullptr) std::memcpy(under, below + c, rest);
+    update(cells, below != nullptr ? under : nullptr);
+    std::memcpy(row + c, cells, rest);
+    if (below != nullptr) std::memcpy(below + c, under, rest);
 }
 
 void RainModel::MarkStreams(unsigned count) {
