@@ -13,20 +13,38 @@ native_pkgs=(
   xvfb xauth x11-utils imagemagick xdotool procps util-linux
   libx11-dev libxext-dev dpkg-dev file
 )
-# The tests run the x86_64 build under Wine: some machines cannot execute 32-bit programs,
-# so Wine's 32-bit half is neither needed nor wanted (it would shadow the 64-bit loader).
+# Wine runs the x86_64 build everywhere; where the kernel executes 32-bit programs, Wine's 32-bit
+# half (wine32:i386) comes too, so the tests also run the i686 product. Elsewhere wine32 cannot
+# start and would shadow the 64-bit loader, so it is kept out.
 wine_pkgs=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 
+# A 91-byte i386 ELF that only calls exit(0): whether this kernel runs 32-bit programs at all.
+runs_32bit() {
+  local probe
+  probe=$(mktemp)
+  printf '\x7fELF\x01\x01\x01\0\0\0\0\0\0\0\0\0\x02\0\x03\0\x01\0\0\0\x54\x80\x04\x08\x34\0\0\0' >"$probe"
+  printf '\0\0\0\0\0\0\0\0\x34\0\x20\0\x01\0\0\0\0\0\0\0\x01\0\0\0\0\0\0\0\0\x80\x04\x08' >>"$probe"
+  printf '\0\x80\x04\x08\x5b\0\0\0\x5b\0\0\0\x05\0\0\0\0\x10\0\0\x31\xdb\x31\xc0\x40\xcd\x80' >>"$probe"
+  chmod +x "$probe"
+  local rc=0
+  "$probe" 2>/dev/null || rc=1
+  rm -f "$probe"
+  return $rc
+}
+
 missing=()
-for p in "${native_pkgs[@]}" "${wine_pkgs[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' &&
-  ! /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
+add_i386=0
+if runs_32bit; then
+  dpkg --print-foreign-architectures | grep -qx i386 || add_i386=1
+  wine_pkgs+=(wine32:i386)
+elif dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
   [ "$(id -u)" = 0 ] || { echo "bootstrap: wine32 cannot run here and hides wine64; run as root" >&2; exit 1; }
   echo "bootstrap: removing wine32 (this machine cannot execute 32-bit programs)"
   DEBIAN_FRONTEND=noninteractive apt-get remove -y -q wine32:i386
 fi
+for p in "${native_pkgs[@]}" "${wine_pkgs[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
 if [ ${#missing[@]} -eq 0 ]; then
   echo "bootstrap: all packages present"
   exit 0
@@ -39,6 +57,7 @@ fi
 
 echo "bootstrap: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
+[ "$add_i386" = 0 ] || dpkg --add-architecture i386
 apt-get update -q
 apt-get install -y -q "${missing[@]}"
 # The mingw-w64 compilers come in win32- and posix-thread flavours; we call the posix

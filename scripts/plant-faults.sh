@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Plants one fault at a time into the work tree, rebuilds its preset, runs its tests and
-# puts the file back byte for byte. A fault the tests do not notice is reported as MISSED.
+# puts the file back byte for byte. A fault the tests do not notice is reported as MISSED; one
+# that stops the build is reported as BROKE-BUILD (it tests the compiler, not the tests).
 #
 #   scripts/plant-faults.sh [LIST...]     default: every scripts/faults/*.txt
 #
 # Environment: PLANT_TIMEOUT (seconds per test, default 300), PLANT_RUN_TIMEOUT (seconds
 # for a whole ctest run, default 1800; a run that overruns counts as failed). Output of
-# each fault goes to build/plant-faults/NAME.log. Exit 0 when no fault was missed.
+# each fault goes to build/plant-faults/NAME.log. Exit 0 only when every fault applied and was caught.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ $# -gt 0 ] || set -- scripts/faults/*.txt
@@ -71,7 +72,7 @@ def build_and_test(f, log):
 faults = [f for path in sys.argv[1:] for f in parse(path)]
 os.makedirs("build/plant-faults", exist_ok=True)
 signal.signal(signal.SIGTERM, lambda *_: sys.exit(143))
-counts = {"caught": 0, "missed": 0, "not applied": 0}
+counts = {"caught": 0, "missed": 0, "broke the build": 0, "not applied": 0}
 baseline = {}
 for f in faults:
     name, path = f["name"], f["file"]
@@ -101,13 +102,15 @@ for f in faults:
         print(f"MISSED  {name}  {secs}", flush=True)
         counts["missed"] += 1
         continue
-    counts["caught"] += 1
     if outcome == "build-failed":
-        print(f"build-failed {name}  (caught by the build: it does not compile or generate)  {secs}", flush=True)
-    elif outcome == "error":
+        print(f"BROKE-BUILD  {name}  (it does not compile or generate: no test saw it)  {secs}", flush=True)
+        counts["broke the build"] += 1
+        continue
+    counts["caught"] += 1
+    if outcome == "error":
         print(f"caught  {name}  (ctest failed without naming a test: see {log})  {secs}", flush=True)
     else:
         print(f"caught  {name}  (failing tests: {', '.join(failed)})  {secs}", flush=True)
-print(f"faults: {counts['caught']} caught, {counts['missed']} missed, {counts['not applied']} not applied")
-sys.exit(1 if counts["missed"] else 0)
+print("faults: " + ", ".join(f"{n} {what}" for what, n in counts.items()))
+sys.exit(0 if counts["caught"] == len(faults) else 1)
 PY
