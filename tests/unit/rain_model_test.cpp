@@ -23,25 +23,27 @@ RainModel QuietModel(int columns, int rows, unsigned streamCount) {
     return m;
 }
 
-TEST(RainModel, SeedDrawsTheRuntimesNumbersThreePerCellThenPerStreamAndCapsTheStreams) {
+// Recorded from a seeded run: glyphs (bright ones below 27), thresholds, the first streams, and
+// where the sequence stands after it; every stream starts in its range, and at most 400 of them.
+TEST(RainModel, SeedFillsCellsThenStreamsFromTheRuntimesSequence) {
     RandomSource runtime;  // the C runtime's rand()
     EXPECT_EQ(std::vector<int>({runtime.Next(), runtime.Next(), runtime.Next()}), std::vector<int>({41, 18467, 6334}));
     RainModel m;
     ASSERT_TRUE(m.Allocate(4, 3));
-    RandomSource r(12345), expect(12345);
+    RandomSource r(12345);
     m.Seed(1000, r);
-    EXPECT_EQ(m.StreamCount(), 400u);
-    const int r1 = expect.Next(), r2 = expect.Next(), r3 = expect.Next();
-    EXPECT_EQ(std::vector<int>({m.Cells()[0].glyph, m.Cells()[0].threshold}),
-              std::vector<int>({r2 % 27 + (r1 % 100 < 5 ? 0 : 27), r3 % 80}));
-    for (int i = 3; i < 3 * 12; ++i) expect.Next();
-    for (int s = 0; s < 400; ++s) {
-        const int head = expect.Next() % 33, length = expect.Next() % 35 + 10, column = expect.Next() % 4;
-        ASSERT_EQ(std::vector<int>({m.Streams()[s].head, m.Streams()[s].length, m.Streams()[s].column}),
-                  std::vector<int>({head, length, column}))
-            << s;
+    std::vector<int> cells, streams;
+    for (int i = 0; i < 12; ++i) cells.insert(cells.end(), {m.Cells()[i].glyph, m.Cells()[i].threshold});
+    for (int i = 0; i < 3; ++i) streams.insert(streams.end(), {m.Streams()[i].head, m.Streams()[i].length});
+    EXPECT_EQ(cells, std::vector<int>({48, 35, 50, 45, 40, 32, 1, 0, 51, 14, 42, 56,
+                                       34, 58, 48, 4, 36, 41, 32, 69, 33, 21, 45, 56}));
+    EXPECT_EQ(streams, std::vector<int>({24, 13, 27, 34, 2, 19}));
+    EXPECT_EQ(r.State(), 3344583005u);
+    ASSERT_EQ(m.StreamCount(), 400u);
+    for (unsigned s = 0; s < 400; ++s) {
+        const Stream& st = m.Streams()[s];
+        ASSERT_TRUE(st.head >= 0 && st.head < 33 && st.length >= 10 && st.length < 45 && st.column < 4) << s;
     }
-    EXPECT_EQ(r.State(), expect.State());
 }
 
 TEST(RainModel, StepMarksBodyAndAFadingTailOfThreeCells) {
