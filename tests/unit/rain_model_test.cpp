@@ -35,8 +35,8 @@ TEST(RainModel, SeedFillsCellsThenStreamsFromTheRuntimesSequence) {
     std::vector<int> cells, streams;
     for (int i = 0; i < 12; ++i) cells.insert(cells.end(), {m.Cells()[i].glyph, m.Cells()[i].threshold});
     for (int i = 0; i < 3; ++i) streams.insert(streams.end(), {m.Streams()[i].head, m.Streams()[i].length});
-    EXPECT_EQ(cells, std::vector<int>({48, 35, 50, 45, 40, 32, 1, 0, 51, 14, 42, 56,
-                                       34, 58, 48, 4, 36, 41, 32, 69, 33, 21, 45, 56}));
+    EXPECT_EQ(cells, std::vector<int>({48, 35, 50, 45, 40, 32, 1,  0,  51, 14, 42, 56,
+                                       34, 58, 48, 4,  36, 41, 32, 69, 33, 21, 45, 56}));
     EXPECT_EQ(streams, std::vector<int>({24, 13, 27, 34, 2, 19}));
     EXPECT_EQ(r.State(), 3344583005u);
     ASSERT_EQ(m.StreamCount(), 400u);
