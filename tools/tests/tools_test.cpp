@@ -11,6 +11,17 @@
 
 namespace {
 
+std::vector<uint8_t> ReadPngRgb(const std::string& path, int* width = nullptr) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    EXPECT_TRUE(png_image_begin_read_from_file(&image, path.c_str())) << path;
+    image.format = PNG_FORMAT_RGB;
+    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
+    EXPECT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) << path;
+    if (width) *width = static_cast<int>(image.width);
+    return rgb;
+}
+
 TEST(WritePng, SpreadsEachChannelOverTheFullRangeAndSkipsThePadding) {
     const struct {
         uint16_t pixel;
@@ -26,13 +37,8 @@ TEST(WritePng, SpreadsEachChannelOverTheFullRangeAndSkipsThePadding) {
     const std::string path = datatest::TempPath("pitch.png");
     std::string error;
     ASSERT_TRUE(WritePng(path, SurfaceInfo{pixels.data(), 3, 2, 4}, kColor565, error)) << error;
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    ASSERT_TRUE(png_image_begin_read_from_file(&image, path.c_str()));
-    image.format = PNG_FORMAT_RGB;
-    std::vector<uint8_t> rgb(PNG_IMAGE_SIZE(image));
-    ASSERT_TRUE(png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr));
-    EXPECT_EQ(rgb, (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 132, 130, 132, 255, 255, 255}));
+    EXPECT_EQ(ReadPngRgb(path),
+              (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 132, 130, 132, 255, 255, 255}));
 }
 
 // vorlex-render from the outside: exit code and what it says, run in an empty folder after
@@ -74,6 +80,23 @@ TEST(VorlexRender, ExitCodesAndMessages) {
         EXPECT_EQ(Render(c.before, c.args, out), c.exit) << c.args;
         EXPECT_NE(out.find(c.says), std::string::npos) << c.args << ": " << out;
     }
+}
+
+// A screen that is not a whole number of cells shows rain up to its right and bottom edges:
+// the grid has a part-cell column and a part-cell row beyond them.
+TEST(VorlexRender, RainReachesTheRightAndBottomEdges) {
+    std::string out;
+    ASSERT_EQ(Render("", "-g " VORLEX_BUILT_GLYPHS " -r 44x79 -d 400 -n 80 -p edges.png", out), 0) << out;
+    int width = 0;
+    const std::vector<uint8_t> rgb = ReadPngRgb(datatest::TempPath("render") + "/edges.png", &width);
+    ASSERT_EQ(width, 44);
+    int lastColumns = 0, lastRows = 0;  // lit bytes in x 32...43 and in y 70...78
+    for (size_t i = 0; i < rgb.size(); ++i) {
+        lastColumns += rgb[i] != 0 && i / 3 % 44 >= 32;
+        lastRows += rgb[i] != 0 && i / 3 / 44 >= 70;
+    }
+    EXPECT_GT(lastColumns, 0) << "a blank strip at the right";
+    EXPECT_GT(lastRows, 0) << "a blank strip at the bottom";
 }
 
 }  // namespace
