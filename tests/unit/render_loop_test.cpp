@@ -46,12 +46,19 @@ protected:
 public:
     RenderLoop* GetDisplay() { return haveDisplay ? this : nullptr; }
     const SurfaceInfo* GetBackBuffer() {
-        return ++gets, getTimes.push_back(clock), giveBuffer ? &surface.Info() : nullptr;
+        ++gets;
+        getTimes.push_back(clock);
+        return giveBuffer ? &surface.Info() : nullptr;
     }
-    int32_t Present() { return onPresent ? onPresent() : void(), ++presents, presentAnswer.load(); }
+    int32_t Present() {
+        if (onPresent) onPresent();
+        ++presents;
+        return presentAnswer;
+    }
     uint32_t Now() { return clock.load(); }
     void Sleep(uint32_t ms) {
-        ++sleeps, clock += ms;
+        ++sleeps;
+        clock += ms;
         std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
     void Log(const char* text) {
@@ -60,12 +67,17 @@ public:
     }
     template <class Stop>
     void Compose(SaverState& s, RandomSource& r, const SurfaceInfo& to, Stop&& stop) {
-        ComposeRainFrame(s, r, to, [&] { return onStopTest ? onStopTest() : void(), stop(); });
+        ComposeRainFrame(s, r, to, [&] {
+            if (onStopTest) onStopTest();
+            return stop();
+        });
     }
 
 protected:
     void Start(int32_t active) {
-        state.running = 1, state.threadEnded = 0, state.active = active;
+        state.running = 1;
+        state.threadEnded = 0;
+        state.active = active;
         thread = std::thread([this] { RunRenderLoop(state, *this, random); });
     }
     // Clears running; the thread must end and say so.
@@ -165,7 +177,8 @@ TEST_F(RenderLoop, FrameInProgressWhenAFlagIsCleared) {
 // Without a buffer nothing is drawn or presented (a flip would show an undrawn buffer);
 // without a display the loop waits; frames flow once both are there.
 TEST_F(RenderLoop, NothingIsShownWithoutABuffer) {
-    giveBuffer = false, haveDisplay = false;
+    giveBuffer = false;
+    haveDisplay = false;
     Start(1);
     ASSERT_TRUE(Idles());
     haveDisplay = true;
@@ -182,7 +195,8 @@ TEST_F(RenderLoop, NothingIsShownWithoutABuffer) {
 TEST_F(RenderLoop, FramesAreThirtyMillisecondsApart) {
     for (uint32_t start : {5000u, 0x80000010u, 0xFFFFFFC0u}) {
         SCOPED_TRACE(start);
-        state.lastFrameTime = 0, clock = start;
+        state.lastFrameTime = 0;
+        clock = start;
         getTimes.clear();
         Start(1);
         ASSERT_TRUE(Grows(presents, 8));
