@@ -8,8 +8,8 @@
 #include "helpers/test_glyphs.h"
 #include "x11/rain_effect.h"
 
-// 1,000 frames with the frame counter, a resize at 400 and an Expose (the window loses its
-// pixels) at 700: what the window holds after the changed rectangles is the whole redraw's frame.
+// 1,000 frames with the frame counter, a resize at 400, and at 700 an Expose and a new image
+// (the window and the buffers lose their pixels): what the window holds after the changed rectangles is the whole redraw's frame.
 TEST(FrameDelta, ChangedRectanglesGiveTheWholeFrame) {
     const struct {
         int width, height, resizedW, resizedH, glyphW, glyphH;
@@ -43,7 +43,8 @@ TEST(FrameDelta, ChangedRectanglesGiveTheWholeFrame) {
                 for (auto* v : {&wholeImage, &partImage, &window}) v->assign(static_cast<size_t>(w) * h, 0xABCDEF);
             }
             if (frame == 700) {
-                window.assign(window.size(), 0x55);
+                for (auto* v : {&partImage, &window}) v->assign(v->size(), 0x55);
+                partFrame.assign(partFrame.size(), 0x66);
                 delta.DrawWhole();
             }
             const SurfaceInfo wholeSurface{wholeFrame.data(), w, h, w}, partSurface{partFrame.data(), w, h, w};
