@@ -9,7 +9,8 @@
 #include "x11/rain_effect.h"
 
 // 1,000 frames with the frame counter, a resize at 400, and at 700 an Expose and a new image
-// (the window and the buffers lose their pixels): what the window holds after the changed rectangles is the whole redraw's frame.
+// (the window and the buffers lose their pixels): what the window holds after the changed rectangles is the whole
+// redraw's frame.
 TEST(FrameDelta, ChangedRectanglesGiveTheWholeFrame) {
     const struct {
         int width, height, resizedW, resizedH, glyphW, glyphH;
@@ -18,7 +19,7 @@ TEST(FrameDelta, ChangedRectanglesGiveTheWholeFrame) {
     } cases[] = {
         {203, 157, 317, 95, 16, 20, kColor565, 0, 0},
         {160, 121, 96, 250, 13, 9, kColor555, 0, 0},
-        {250, 170, 131, 77, 16, 20, kColor565, 0xFF0000, 0xFF},  // computed widening
+        {250, 170, 131, 77, 16, 20, kColor565, 0xFF0000, 0xFF},   // computed widening
         {171, 133, 240, 200, 12, 22, kColor555, 0xFF, 0xFF0000},  // widening by tables
     };
     for (const auto& c : cases) {
@@ -51,7 +52,8 @@ TEST(FrameDelta, ChangedRectanglesGiveTheWholeFrame) {
             whole.Draw(wholeSurface);
             DrawFpsCounter(wholeSurface, c.layout, frame * 0.7);
             delta.Redraw({0, 0, kFpsCounterWidth, kFpsCounterHeight});
-            part.Draw(partSurface, [] { return false; }, delta.Begin());
+            part.Draw(
+                partSurface, [] { return false; }, delta.Begin());
             DrawFpsCounter(partSurface, c.layout, frame * 0.7);
             const std::vector<PixelRect>& rects = delta.End();
             if (c.red != 0) {
