@@ -32,6 +32,7 @@ public:
     // After it: the changed rectangles, top to bottom in bands of one cell row (each band left to
     // right), or the whole frame.
     const std::vector<PixelRect>& End();
+    const std::vector<PixelRect>& Rects() const { return rects_; }
     bool Whole() const { return drewWhole_; }
 
     // Widens the rectangles End gave from src into dst (pitch in pixels).
