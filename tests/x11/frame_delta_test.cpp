@@ -63,6 +63,10 @@ TEST(FrameDelta, ChangedRectanglesGiveTheWholeFrame) {
                 std::copy(wholeFrame.begin(), wholeFrame.end(), wholeImage.begin());
                 std::copy(partFrame.begin(), partFrame.end(), partImage.begin());
             }
+            for (size_t k = 1; k < rects.size(); ++k) {  // bands of equal rows top to bottom, each left to right
+                const PixelRect &a = rects[k - 1], &b = rects[k];
+                ASSERT_TRUE(a.y == b.y ? a.height == b.height && a.x + a.width <= b.x : a.y + a.height <= b.y);
+            }
             for (const PixelRect& r : rects) {
                 for (int y = r.y; y < r.y + r.height; ++y)
                     std::copy_n(&partImage[y * w + r.x], r.width, &window[y * w + r.x]);
