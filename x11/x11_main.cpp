@@ -120,7 +120,7 @@ public:
         if (convert_ != nullptr)
             delta.Convert(*convert_, surface_, reinterpret_cast<uint32_t*>(image_->data), image_->bytes_per_line / 4);
         if (delta.Whole()) {
-            Put({0, 0, image_->width, image_->height});
+            PutWhole();
             return;
         }
         if (!useShm_) {
@@ -145,7 +145,7 @@ public:
     // The whole image again, as it is (after an Expose); false when it cannot be sent now.
     bool Resend() {
         if (image_ == nullptr || pending_) return false;
-        Put({0, 0, image_->width, image_->height});
+        PutWhole();
         return true;
     }
 
@@ -161,11 +161,12 @@ public:
     }
 
 private:
+    void PutWhole() {
+        if (clipped_) XSetClipMask(dpy_, gc_, None);
+        clipped_ = false;
+        Put({0, 0, image_->width, image_->height});
+    }
     void Put(const PixelRect& r) {
-        if (clipped_ && r.width == image_->width && r.height == image_->height) {
-            XSetClipMask(dpy_, gc_, None);
-            clipped_ = false;
-        }
         const unsigned w = static_cast<unsigned>(r.width), h = static_cast<unsigned>(r.height);
         if (!useShm_) {
             XPutImage(dpy_, target_, gc_, image_, r.x, r.y, r.x, r.y, w, h);
@@ -460,7 +461,8 @@ int Run(const SaverOptions& options) {
             XFlush(dpy);
             // A signal that lands just before the wait is seen when it ends: within one frame.
             const double wait = presenter.Pending() ? 0.1 : next - Now();
-            if (wait <= 0 || gStopSignal != 0) continue;
+            // The flush may already have read the completion into Xlib's queue: the socket then stays quiet.
+            if (wait <= 0 || gStopSignal != 0 || XEventsQueued(dpy, QueuedAlready) > 0) continue;
             pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
             poll(&fd, 1, static_cast<int>(wait * 1000) + 1);
         }
