@@ -6,9 +6,8 @@
 
 int AutoGlyphScale(int screenHeight) { return std::clamp((screenHeight + 540) / 1080, 1, 3); }
 
-std::unique_ptr<Animation> LoadScaledGlyphSet(const std::vector<std::string>& candidates, int scale,
-                                              ColorType layout, std::string& tried, std::string& found,
-                                              std::string& note) {
+std::unique_ptr<Animation> LoadScaledGlyphSet(const std::vector<std::string>& candidates, int scale, ColorType layout,
+                                              std::string& tried, std::string& found, std::string& note) {
     static const std::string kName = "glyph2.ani";
     std::string triedAll;
     for (int s = std::clamp(scale, 1, 3); s >= 1; --s) {

@@ -14,6 +14,5 @@ int AutoGlyphScale(int screenHeight);
 // The glyph set at scale (glyph2-2x.ani, glyph2-3x.ani where the candidates name glyph2.ani),
 // else the next smaller one that is usable; note then says so in one line. Null when none
 // is, with tried naming every path and why.
-std::unique_ptr<Animation> LoadScaledGlyphSet(const std::vector<std::string>& candidates, int scale,
-                                              ColorType layout, std::string& tried, std::string& found,
-                                              std::string& note);
+std::unique_ptr<Animation> LoadScaledGlyphSet(const std::vector<std::string>& candidates, int scale, ColorType layout,
+                                              std::string& tried, std::string& found, std::string& note);
