@@ -311,8 +311,9 @@ bool FindTarget(Display* dpy, const SaverOptions& options, Atom deleteWindow, Ta
         std::fprintf(stderr, "vorlex: no window 0x%lx on this display\n", t.window);
         return false;
     }
-    // Structure events only: the framework owns the window and its other attributes.
-    if (!t.own) XSelectInput(dpy, t.window, StructureNotifyMask);
+    // Structure and exposure events only: the framework owns the window and its other
+    // attributes. Frames send only what changed, so exposed parts must be sent again.
+    if (!t.own) XSelectInput(dpy, t.window, StructureNotifyMask | ExposureMask);
     t.visual = a.visual;
     t.depth = a.depth;
     t.width = a.width;
