@@ -83,8 +83,9 @@ deb)  # the package installs, its program runs, and it is removed again
   deb=$(ls "$work"/vorlex_*_amd64.deb); dpkg-deb -f "$deb" Depends | tee depends.txt | grep -q libx11-6 || fail "no libx11-6 dependency"
   dpkg_wait -i "$deb"; trap 'cleanup; dpkg_wait -r vorlex' EXIT
   harness_start_xvfb 24 800x600
-  start /usr/libexec/xscreensaver/vorlex -root; shot root a.png; green a.png
+  start /usr/libexec/xscreensaver/vorlex -root -scale 3; shot root a.png; green a.png
   kill -TERM "$pid"; wait "$pid" || fail "installed program exited $?"; pid=
+  [ ! -s stderr.txt ] || fail "installed program said: $(cat stderr.txt)"  # found the installed glyph2-3x.ani
   dpkg_wait -r vorlex; trap cleanup EXIT
   [ ! -e /usr/libexec/xscreensaver/vorlex ] && [ ! -e /usr/share/vorlex ] || fail "dpkg -r left files" ;;
 *) fail "no such case" ;;
