@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <vector>
+
 #include "display/glyph_blitter.h"
 #include "display/surface_info.h"
 #include "glyphs/animation.h"
@@ -9,6 +12,28 @@
 // at (c * glyph width, i * glyph height - 10).
 constexpr int kTopRowOffset = 10;
 
+// Cells [first, end) of one row.
+struct CellRun {
+    int32_t row;
+    int32_t first;
+    int32_t end;
+};
+
+// What a buffer that keeps its frame shows, for composing only what changed: each cell's glyph
+// and shade as last drawn there (kUnknown: draw it), and the runs of cells the last frame drew,
+// bottom row first as the sweep goes. Pixels drawn over by anything else must be forgotten.
+struct ShownCells {
+    static constexpr uint16_t kUnknown = 0xFFFF;
+    int32_t columns = 0;
+    std::vector<uint16_t> cells;
+    std::vector<CellRun> runs;
+
+    void Forget(int32_t columnCount, int32_t rowCount) {
+        columns = columnCount;
+        cells.assign(static_cast<size_t>(columnCount) * static_cast<size_t>(rowCount), kUnknown);
+    }
+};
+
 // One frame of the rain into a 16-bit surface: the stream step, then every cell, bottom
 // row first. Platform-free, so the render thread adds only pacing, the back buffer and
 // presentation, and whole frames can be tested without a display.
@@ -17,15 +42,21 @@ constexpr int kTopRowOffset = 10;
 // cells of one row never overlap, so the picture is the one cell-by-cell drawing gives.
 class FrameComposer {
 public:
-    FrameComposer(Animation& glyphs, const SurfaceInfo& surface, Pen firstCell)
-        : glyphs_(glyphs), surface_(surface), pen_(firstCell) {
+    // With shown, only the cells that differ from it are drawn (and noted in it).
+    FrameComposer(Animation& glyphs, const SurfaceInfo& surface, Pen firstCell, ShownCells* shown = nullptr)
+        : glyphs_(glyphs), surface_(surface), pen_(firstCell), shown_(shown) {
         for (int shade = 0; shade < 4; ++shade) ops_[shade] = SelectShadeOp(colorType, shade);
         // Null where the row drawing cannot take the frame: run-length sets, missing frames.
         for (int f = 0; f < Animation::kMaxFrames; ++f)
             raw_[f] = glyphs.compressed == 0 && f < glyphs.frameCount ? glyphs.frames[f] : nullptr;
     }
 
-    void Cell(int, int, int glyph, int shade) {
+    void Cell(int row, int column, int glyph, int shade) {
+        if (shown_ != nullptr && !Changes(row, column, glyph, shade)) {
+            Flush();
+            pen_.x += glyphs_.width;
+            return;
+        }
         const uint16_t* frame = static_cast<unsigned>(glyph) < Animation::kMaxFrames ? raw_[glyph] : nullptr;
         if (frame == nullptr) {
             // Run-length frames and frames the set lacks take the single-cell draw.
@@ -57,6 +88,20 @@ public:
     }
 
 private:
+    bool Changes(int row, int column, int glyph, int shade) {
+        uint16_t& seen = shown_->cells[static_cast<size_t>(row) * static_cast<size_t>(shown_->columns) + column];
+        const uint16_t now = static_cast<uint16_t>(glyph << 2 | (shade & 3));
+        if (seen == now) return false;
+        seen = static_cast<uint16_t>(now + 0);
+        if (column == 0) seen = ShownCells::kUnknown;
+        std::vector<CellRun>& runs = shown_->runs;
+        if (!runs.empty() && runs.back().row == row && runs.back().end == column)
+            ++runs.back().end;
+        else
+            runs.push_back({row, column, column + 1});
+        return true;
+    }
+
     // A whole row at every screen size with the 16-pixel glyph set (81 cells at 1280 pixels);
     // wider rows are drawn in parts. Smaller parts measured slower.
     static constexpr int kBatch = 128;
@@ -64,6 +109,7 @@ private:
     Animation& glyphs_;
     const SurfaceInfo& surface_;
     Pen pen_;
+    ShownCells* shown_;
     ShadeOp ops_[4];
     const uint16_t* raw_[Animation::kMaxFrames];
     RowCell batch_[kBatch];
@@ -71,10 +117,18 @@ private:
     int last_ = 0;
 };
 
+// With shown, the surface must still hold what shown describes (all unknown for a new one);
+// the frame is then the same as a whole one, drawing only the cells that changed.
 template <class Stop>
 void ComposeFrame(RainModel& model, RandomSource& random, int highlightPercent, Animation& glyphs,
-                  const SurfaceInfo& surface, Stop&& stop) {
-    FrameComposer composer(glyphs, surface, Pen{0, (model.Rows() - 1) * glyphs.height - kTopRowOffset});
+                  const SurfaceInfo& surface, Stop&& stop, ShownCells* shown = nullptr) {
+    if (shown != nullptr) {
+        shown->runs.clear();
+        if (shown->columns != model.Columns() ||
+            shown->cells.size() != static_cast<size_t>(model.Columns()) * static_cast<size_t>(model.Rows()))
+            shown->Forget(model.Columns(), model.Rows());
+    }
+    FrameComposer composer(glyphs, surface, Pen{0, (model.Rows() - 1) * glyphs.height - kTopRowOffset}, shown);
     model.StepStreams(random, stop);
     model.SweepCells(random, highlightPercent, composer, stop);
     composer.Flush();

@@ -7,7 +7,7 @@ endif()
 
 include(GNUInstallDirs)
 install(TARGETS vorlex_x11_program RUNTIME DESTINATION ${CMAKE_INSTALL_LIBEXECDIR}/xscreensaver COMPONENT x11)
-install(FILES ${VORLEX_OUTPUT_DIR}/glyph2.ani ${PROJECT_SOURCE_DIR}/packaging/licences/DejaVu-LICENSE.txt
+install(FILES ${VORLEX_GLYPH_SETS} ${PROJECT_SOURCE_DIR}/packaging/licences/DejaVu-LICENSE.txt
         DESTINATION ${CMAKE_INSTALL_DATADIR}/vorlex COMPONENT x11)
 install(FILES ${PROJECT_SOURCE_DIR}/x11/vorlex.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/xscreensaver/config
         COMPONENT x11)

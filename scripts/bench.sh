@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the optimised preset and runs the frame benchmark; prints frame and memcpy times
-# and their ratio (each frame is followed by a timed memcpy of its bytes; medians of the
-# repetitions). PROCESSES (default 5), REPS (5) and MIN_TIME (0.2 s) size the run.
+# and their ratio, for whole frames and for frames that draw only the changed cells (each
+# frame is followed by a timed memcpy of its bytes; medians of the repetitions). PROCESSES
+# (default 5), REPS (5) and MIN_TIME (0.2 s) size the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/bootstrap.sh >/dev/null
@@ -24,15 +25,18 @@ import json, re, statistics, sys
 rows = {}
 for path in sys.argv[1:]:
     for b in json.load(open(path))["benchmarks"]:
-        m = re.match(r"BM_Frame/w:(\d+)/h:(\d+)/layout:(\d)/density:(\d+)", b["run_name"])
+        m = re.match(r"BM_Frame/w:(\d+)/h:(\d+)/layout:(\d)/density:(\d+)/changed:(\d)", b["run_name"])
         if not m or b.get("aggregate_name") != "median": continue
         frame = b["real_time"] * {"us": 1e3, "ms": 1e6, "ns": 1.0}[b["time_unit"]]
         rows.setdefault(m.groups(), []).append((frame, b["memcpy_ns"], b["ratio"]))
 print(f"{len(sys.argv) - 1} processes; medians of their medians")
-print(f"{'size':>10} {'layout':>6} {'density':>7} {'frame ns':>10} {'memcpy ns':>10} {'ratio':>6} {'lowest':>7} {'highest':>7}")
-for (w, h, layout, density), runs in rows.items():
+print(f"{'size':>10} {'layout':>6} {'density':>7} {'cells':>7} {'frame ns':>10} {'memcpy ns':>10} {'ratio':>6} "
+      f"{'lowest':>7} {'highest':>7}")
+for (w, h, layout, density, changed), runs in rows.items():
     med = [statistics.median(r[k] for r in runs) for k in range(3)]
     ratios = [r[2] for r in runs]
-    print(f"{w+'x'+h:>10} {'5-6-5' if layout == '1' else '5-5-5':>6} {density:>7} {med[0]:10.0f} {med[1]:10.0f} "
+    cells = 'changed' if changed == '1' else 'all'
+    print(f"{w+'x'+h:>10} {'5-6-5' if layout == '1' else '5-5-5':>6} {density:>7} {cells:>7} {med[0]:10.0f} "
+          f"{med[1]:10.0f} "
           f"{med[2]:6.2f} {min(ratios):7.2f} {max(ratios):7.2f}")
 PY

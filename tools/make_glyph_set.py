@@ -10,7 +10,10 @@ FreeType hints what Pillow asks it to draw and Pillow has no switch for that, so
 character is rasterised at SUPERSAMPLE times the cell size, where hinting moves edges
 by a small fraction of a final pixel, and box-filtered down here.
 
-Usage: make_glyph_set.py [--font TTF] [--preview PNG] OUTPUT
+--scale 2 and 3 draw the same set from the same font at two and three times the cell size,
+for screens with that many more pixels.
+
+Usage: make_glyph_set.py [--font TTF] [--scale N] [--preview PNG] OUTPUT
        make_glyph_set.py --check FILE
 """
 
@@ -25,8 +28,9 @@ CELL_H = 20
 SUPERSAMPLE = 8
 FONT_FILE = "/usr/share/fonts/truetype/dejavu/DejaVuSansMono-Bold.ttf"
 FONT_PX = 19  # pixel size at the final scale; caps come out about 14 px tall
-MAX_INK_W = CELL_W - 3  # keeps a dark gap between neighbouring columns
-MAX_INK_H = CELL_H - 4
+INK_GAP_W = 3  # keeps a dark gap between neighbouring columns
+INK_GAP_H = 4
+SCALES = (1, 2, 3)
 
 # (character, drawn mirrored): digits, Latin, Greek and Cyrillic shapes; mirroring a
 # few makes the set read as a code rather than as text.
@@ -52,20 +56,21 @@ FRAME_COUNT = 2 * len(CHARACTERS) + 1
 MAGIC = b"VXGS"  # not read by the saver; names the file for people
 
 
-def rasterise(font, char, mirrored):
-    """Coverage 0-255 of one character, CELL_W x CELL_H, rows top-down, ink centred."""
+def rasterise(font, char, mirrored, scale):
+    """Coverage 0-255 of one character, a cell of the scale, rows top-down, ink centred."""
     from PIL import Image, ImageDraw
 
-    sw, sh = CELL_W * SUPERSAMPLE, CELL_H * SUPERSAMPLE
+    cell_w, cell_h = CELL_W * scale, CELL_H * scale
+    sw, sh = cell_w * SUPERSAMPLE, cell_h * SUPERSAMPLE
     left, top, right, bottom = font.getbbox(char)
     ink_w, ink_h = right - left, bottom - top
     if ink_w <= 0 or ink_h <= 0:
         raise ValueError("character %r has no ink in the font" % char)
-    if ink_w > MAX_INK_W * SUPERSAMPLE or ink_h > MAX_INK_H * SUPERSAMPLE:
+    if ink_w > (CELL_W - INK_GAP_W) * scale * SUPERSAMPLE or ink_h > (CELL_H - INK_GAP_H) * scale * SUPERSAMPLE:
         raise ValueError("character %r is %dx%d, larger than the ink box" % (char, ink_w, ink_h))
     # Whole final pixels for the offset keep every glyph on the same pixel phase.
-    ox = (CELL_W - (ink_w + SUPERSAMPLE - 1) // SUPERSAMPLE) // 2 * SUPERSAMPLE
-    oy = (CELL_H - (ink_h + SUPERSAMPLE - 1) // SUPERSAMPLE) // 2 * SUPERSAMPLE
+    ox = (cell_w - (ink_w + SUPERSAMPLE - 1) // SUPERSAMPLE) // 2 * SUPERSAMPLE
+    oy = (cell_h - (ink_h + SUPERSAMPLE - 1) // SUPERSAMPLE) // 2 * SUPERSAMPLE
     canvas = Image.new("L", (sw, sh), 0)
     ImageDraw.Draw(canvas).text((ox - left, oy - top), char, font=font, fill=255)
     hi = canvas.tobytes()
@@ -74,8 +79,8 @@ def rasterise(font, char, mirrored):
 
     area = SUPERSAMPLE * SUPERSAMPLE
     cover = []
-    for y in range(CELL_H):
-        for x in range(CELL_W):
+    for y in range(cell_h):
+        for x in range(cell_w):
             total = 0
             for sy in range(y * SUPERSAMPLE, (y + 1) * SUPERSAMPLE):
                 row = sy * sw + x * SUPERSAMPLE
@@ -89,28 +94,30 @@ def lift(cover):
     return [(c + math.isqrt(c * 255) + 1) // 2 for c in cover]
 
 
-def halo(cover, gain):
-    """A soft 5x5 binomial spread of the coverage times gain, 0-255, kept inside the cell."""
-    k = (1, 4, 6, 4, 1)
+def halo(cover, gain, scale):
+    """A soft binomial spread of the coverage times gain, 0-255, kept inside the cell: 5x5 at
+    scale 1, as wide again per scale. Rows, then columns: the same integer sums as in 2-D."""
+    cell_w, cell_h = CELL_W * scale, CELL_H * scale
+    reach = 2 * scale
+    k = [math.comb(2 * reach, i) for i in range(2 * reach + 1)]
+    rows = []
+    for y in range(cell_h):
+        line = cover[y * cell_w:(y + 1) * cell_w]
+        rows.append([sum(k[dx + reach] * line[x + dx] for dx in range(-reach, reach + 1) if 0 <= x + dx < cell_w)
+                     for x in range(cell_w)])
+    shift = 4 * reach
     out = []
-    for y in range(CELL_H):
-        for x in range(CELL_W):
-            total = 0
-            for dy in range(-2, 3):
-                yy = y + dy
-                if not 0 <= yy < CELL_H:
-                    continue
-                for dx in range(-2, 3):
-                    xx = x + dx
-                    if 0 <= xx < CELL_W:
-                        total += k[dy + 2] * k[dx + 2] * cover[yy * CELL_W + xx]
-            out.append(min(255, (total * gain + 128) // 256))
+    for y in range(cell_h):
+        near = [(k[dy + reach], rows[y + dy]) for dy in range(-reach, reach + 1) if 0 <= y + dy < cell_h]
+        for x in range(cell_w):
+            total = sum(w * row[x] for w, row in near)
+            out.append(min(255, (total * gain + (1 << (shift - 1))) >> shift))
     return out
 
 
-def colour(cover, ink, glow_colour, gain):
+def colour(cover, ink, glow_colour, gain, scale):
     """Ink over its halo over black: (r, g, b) per pixel."""
-    spread = halo(cover, gain)
+    spread = halo(cover, gain, scale)
     pixels = []
     for c, g in zip(lift(cover), spread):
         rest = 255 - c
@@ -118,39 +125,40 @@ def colour(cover, ink, glow_colour, gain):
     return pixels
 
 
-def ink(font, char):
+def ink(font, char, scale):
     """The character as drawn at the origin, for comparing shapes."""
     from PIL import Image, ImageDraw
 
-    canvas = Image.new("L", (CELL_W * SUPERSAMPLE * 2, CELL_H * SUPERSAMPLE * 2), 0)
+    canvas = Image.new("L", (CELL_W * scale * SUPERSAMPLE * 2, CELL_H * scale * SUPERSAMPLE * 2), 0)
     ImageDraw.Draw(canvas).text((0, 0), char, font=font, fill=255)
     return canvas.tobytes()
 
 
-def build_frames(font_path):
+def build_frames(font_path, scale):
     from PIL import ImageFont
 
-    font = ImageFont.truetype(font_path, FONT_PX * SUPERSAMPLE)
+    font = ImageFont.truetype(font_path, FONT_PX * scale * SUPERSAMPLE)
     # A code point the font lacks draws its placeholder box; none of ours may.
-    missing = ink(font, "\ue000")
+    missing = ink(font, "\ue000", scale)
     covers = []
     for char, mirrored in CHARACTERS:
-        if ink(font, char) == missing:
+        if ink(font, char, scale) == missing:
             raise ValueError("font %s has no glyph for %r" % (font_path, char))
-        covers.append(rasterise(font, char, mirrored))
-    bright = [colour(c, BRIGHT_INK, BRIGHT_HALO, BRIGHT_HALO_GAIN) for c in covers]
-    normal = [colour(c, NORMAL_INK, NORMAL_HALO, NORMAL_HALO_GAIN) for c in covers]
-    blank = [(0, 0, 0)] * (CELL_W * CELL_H)
+        covers.append(rasterise(font, char, mirrored, scale))
+    bright = [colour(c, BRIGHT_INK, BRIGHT_HALO, BRIGHT_HALO_GAIN, scale) for c in covers]
+    normal = [colour(c, NORMAL_INK, NORMAL_HALO, NORMAL_HALO_GAIN, scale) for c in covers]
+    blank = [(0, 0, 0)] * (CELL_W * CELL_H * scale * scale)
     return bright + normal + [blank]
 
 
-def encode(frames):
+def encode(frames, scale):
     """The animation file: 12-byte header, then per frame its rows bottom-up, BGR."""
+    cell_w, cell_h = CELL_W * scale, CELL_H * scale
     out = bytearray(MAGIC)
-    out += struct.pack("<BBHHBB", VERSION, len(frames), CELL_W, CELL_H, 0, 0)
+    out += struct.pack("<BBHHBB", VERSION, len(frames), cell_w, cell_h, 0, 0)
     for frame in frames:
-        for y in range(CELL_H - 1, -1, -1):
-            for r, g, b in frame[y * CELL_W:(y + 1) * CELL_W]:
+        for y in range(cell_h - 1, -1, -1):
+            for r, g, b in frame[y * cell_w:(y + 1) * cell_w]:
                 out += bytes((b, g, r))
     return bytes(out)
 
@@ -173,26 +181,28 @@ def check(data):
     return problems
 
 
-def write_preview(frames, path, scale=4):
+def write_preview(frames, path, scale, enlarge=4):
     """A sheet of every frame as the display shows it (5-6-5), enlarged, for eyes."""
     from PIL import Image
 
+    cell_w, cell_h = CELL_W * scale, CELL_H * scale
     cols = len(CHARACTERS)
-    sheet = Image.new("RGB", (cols * CELL_W, 3 * CELL_H), (0, 0, 0))
+    sheet = Image.new("RGB", (cols * cell_w, 3 * cell_h), (0, 0, 0))
     for i, frame in enumerate(frames):
-        fx, fy = (i % cols) * CELL_W, (i // cols) * CELL_H
-        for y in range(CELL_H):
-            for x in range(CELL_W):
-                r, g, b = frame[y * CELL_W + x]
+        fx, fy = (i % cols) * cell_w, (i // cols) * cell_h
+        for y in range(cell_h):
+            for x in range(cell_w):
+                r, g, b = frame[y * cell_w + x]
                 r, g, b = r >> 3, g >> 2, b >> 3
                 sheet.putpixel((fx + x, fy + y), ((r << 3) | (r >> 2), (g << 2) | (g >> 4), (b << 3) | (b >> 2)))
-    sheet.resize((sheet.width * scale, sheet.height * scale), Image.NEAREST).save(path)
+    sheet.resize((sheet.width * enlarge, sheet.height * enlarge), Image.NEAREST).save(path)
 
 
 def main(argv):
     parser = argparse.ArgumentParser(description="Make the saver's glyph set (glyph2.ani).")
     parser.add_argument("output", nargs="?", help="file to write")
     parser.add_argument("--font", default=FONT_FILE, help="TrueType font (default: %(default)s)")
+    parser.add_argument("--scale", type=int, choices=SCALES, default=1, help="cell size multiple (default: 1)")
     parser.add_argument("--preview", help="also write an enlarged PNG sheet of all frames")
     parser.add_argument("--check", metavar="FILE", help="only check FILE's header and size")
     args = parser.parse_args(argv)
@@ -209,14 +219,14 @@ def main(argv):
         print("make_glyph_set: font %s not found (Debian package fonts-dejavu-core)" % args.font, file=sys.stderr)
         return 1
     try:
-        frames = build_frames(args.font)
+        frames = build_frames(args.font, args.scale)
     except ImportError:
         print("make_glyph_set: Pillow is missing (Debian package python3-pil)", file=sys.stderr)
         return 1
     except ValueError as e:
         print("make_glyph_set: %s" % e, file=sys.stderr)
         return 1
-    data = encode(frames)
+    data = encode(frames, args.scale)
     assert not check(data), check(data)
     # Written beside the target and renamed, so a failed run never leaves half a file.
     tmp = args.output + ".tmp"
@@ -224,7 +234,7 @@ def main(argv):
         f.write(data)
     os.replace(tmp, args.output)
     if args.preview:
-        write_preview(frames, args.preview)
+        write_preview(frames, args.preview, args.scale)
     return 0
 
 

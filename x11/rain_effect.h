@@ -21,15 +21,18 @@ public:
     bool Reshape(int width, int height);
     // One frame into surface, which must be the size last given to Reshape. A frame that
     // stop() cuts short leaves the rest of the surface as it was.
+    // With shown, only the cells that differ from what it says the surface holds are drawn.
     template <class Stop>
-    void Draw(const SurfaceInfo& surface, Stop&& stop) {
-        if (model_.Cells() != nullptr) ComposeFrame(model_, drawing_, highlight_, *glyphs_, surface, stop);
+    void Draw(const SurfaceInfo& surface, Stop&& stop, ShownCells* shown = nullptr) {
+        if (model_.Cells() != nullptr) ComposeFrame(model_, drawing_, highlight_, *glyphs_, surface, stop, shown);
     }
     void Draw(const SurfaceInfo& surface) {
         Draw(surface, [] { return false; });
     }
 
     ColorType Layout() const { return layout_; }
+    int CellWidth() const { return glyphs_->width; }
+    int CellHeight() const { return glyphs_->height; }
     const RainModel& Model() const { return model_; }
 
 private:
@@ -42,5 +45,8 @@ private:
     RandomSource drawing_{1};  // the render thread's sequence starts at 1
 };
 
-// Frames per second as digits in the top-left corner of surface (white, 2x scaled).
+// Frames per second as digits in the top-left corner of surface (white, 2x scaled), inside
+// kFpsCounterWidth x kFpsCounterHeight for up to eight characters.
+constexpr int kFpsCounterWidth = 68;
+constexpr int kFpsCounterHeight = 14;
 void DrawFpsCounter(const SurfaceInfo& surface, ColorType layout, double fps);

@@ -106,6 +106,14 @@ ParseResult ParseSaverOptions(int argc, const char* const* argv, const char* win
             }
             options.glyphPath = value;
             ++i;
+        } else if (arg == "-scale") {
+            ++i;
+            const bool automatic = value != nullptr && std::strcmp(value, "auto") == 0;
+            if (!automatic && (value == nullptr || !ParseLong(value, 10, 1, 3, n))) {
+                error = "-scale takes 1, 2, 3 or auto";
+                return ParseResult::kError;
+            }
+            options.scale = automatic ? 0 : static_cast<int>(n);
         } else if (arg == "-fps") {
             options.showFps = true;
         } else if (arg == "-no-fps") {
@@ -141,6 +149,8 @@ const char* SaverUsage() {
            "  -highlight N        percentage of new glyphs drawn bright, 0-100 (default 8)\n"
            "  -glyphs FILE        glyph file (default: vorlex/glyph2.ani in the XDG data\n"
            "                      directories, then beside the program)\n"
+           "  -scale 1|2|3|auto   glyphs at 1, 2 or 3 times their size (default auto: by the\n"
+           "                      screen's height, 2 from 1620 lines, 3 from 2700)\n"
            "  -delay USEC         frame interval in microseconds (default 30000)\n"
            "  -fps                show frames per second in a corner\n"
            "  -seed N             seed of the rain (default: the clock)\n"

@@ -19,6 +19,7 @@ struct SaverOptions {
     int density = 300;  // falling streams, 0 ... 400
     int highlight = 8;  // percentage of new glyphs drawn bright
     std::string glyphPath;
+    int scale = 0;  // glyph cell size multiple 1 ... 3; 0 picks it by the screen's height
     long delayUsec = 30000;
     bool showFps = false;
     bool seeded = false;

@@ -14,6 +14,8 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <climits>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -21,6 +23,8 @@
 #include <string>
 #include <vector>
 
+#include "x11/frame_delta.h"
+#include "x11/glyph_scale.h"
 #include "x11/glyph_search.h"
 #include "x11/pixel_convert.h"
 #include "x11/rain_effect.h"
@@ -109,17 +113,40 @@ public:
     bool Pending() const { return pending_; }
     bool Shared() const { return useShm_; }
 
-    void Show() {
-        if (image_ == nullptr || pending_) return;
+    // The frame's changed rectangles, widened where the visual needs it: with MIT-SHM one
+    // image request clipped to them, else a request each.
+    void Show(const FrameDelta& delta) {
+        if (image_ == nullptr || pending_ || delta.Rects().empty()) return;
         if (convert_ != nullptr)
-            convert_->ConvertFrame(surface_, reinterpret_cast<uint32_t*>(image_->data), image_->bytes_per_line / 4);
-        if (useShm_) {
-            XShmPutImage(dpy_, target_, gc_, image_, 0, 0, 0, 0, image_->width, image_->height, True);
-            pending_ = true;
-            pendingSince_ = Now();
-        } else {
-            XPutImage(dpy_, target_, gc_, image_, 0, 0, 0, 0, image_->width, image_->height);
+            delta.Convert(*convert_, surface_, reinterpret_cast<uint32_t*>(image_->data), image_->bytes_per_line / 4);
+        if (delta.Whole()) {
+            PutWhole();
+            return;
         }
+        if (!useShm_) {
+            for (const PixelRect& r : delta.Rects()) Put(r);
+            return;
+        }
+        // Rows of cells top to bottom, each left to right: the bands the server wants.
+        clip_.clear();
+        int top = INT_MAX, bottom = 0, left = INT_MAX, right = 0;
+        for (const PixelRect& r : delta.Rects()) {
+            clip_.push_back({static_cast<short>(r.x), static_cast<short>(r.y), static_cast<unsigned short>(r.width),
+                             static_cast<unsigned short>(r.height)});
+            top = std::min(top, r.y);
+            bottom = std::max(bottom, r.y + r.height);
+            left = std::min(left, r.x);
+            right = std::max(right, r.x + r.width);
+        }
+        XSetClipRectangles(dpy_, gc_, 0, 0, clip_.data(), static_cast<int>(clip_.size()), YXBanded);
+        clipped_ = true;
+        Put({left, top, right - left, bottom - top});
+    }
+    // The whole image again, as it is (after an Expose); false when it cannot be sent now.
+    bool Resend() {
+        if (image_ == nullptr || pending_) return false;
+        PutWhole();
+        return true;
     }
 
     // True for the event that tells the server is done with the shared image.
@@ -134,6 +161,22 @@ public:
     }
 
 private:
+    void PutWhole() {
+        if (clipped_) XSetClipMask(dpy_, gc_, None);
+        clipped_ = false;
+        Put({0, 0, image_->width, image_->height});
+    }
+    void Put(const PixelRect& r) {
+        const unsigned w = static_cast<unsigned>(r.width), h = static_cast<unsigned>(r.height);
+        if (!useShm_) {
+            XPutImage(dpy_, target_, gc_, image_, r.x, r.y, r.x, r.y, w, h);
+            return;
+        }
+        XShmPutImage(dpy_, target_, gc_, image_, r.x, r.y, r.x, r.y, w, h, True);
+        pending_ = true;
+        pendingSince_ = Now();
+    }
+
     bool CreateShared(int width, int height) {
         image_ = XShmCreateImage(dpy_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr, &shm_,
                                  static_cast<unsigned>(width), static_cast<unsigned>(height));
@@ -210,6 +253,8 @@ private:
     SurfaceInfo surface_;
     bool pending_ = false;
     double pendingSince_ = 0;
+    std::vector<XRectangle> clip_;
+    bool clipped_ = false;
 };
 
 struct Target {
@@ -266,8 +311,9 @@ bool FindTarget(Display* dpy, const SaverOptions& options, Atom deleteWindow, Ta
         std::fprintf(stderr, "vorlex: no window 0x%lx on this display\n", t.window);
         return false;
     }
-    // Structure events only: the framework owns the window and its other attributes.
-    if (!t.own) XSelectInput(dpy, t.window, StructureNotifyMask);
+    // Structure and exposure events only: the framework owns the window and its other
+    // attributes. Frames send only what changed, so exposed parts must be sent again.
+    if (!t.own) XSelectInput(dpy, t.window, StructureNotifyMask | ExposureMask);
     t.visual = a.visual;
     t.depth = a.depth;
     t.width = a.width;
@@ -287,17 +333,23 @@ int LayoutFor(const Target& t) {
 }
 
 int Run(const SaverOptions& options) {
+    // The automatic scale needs the screen's height, so then the display is opened first.
+    int scale = options.glyphPath.empty() ? options.scale : 1;
+    Display* dpy = scale == 0 ? XOpenDisplay(nullptr) : nullptr;
+    if (dpy != nullptr) scale = AutoGlyphScale(DisplayHeight(dpy, DefaultScreen(dpy)));
     const char* home = std::getenv("HOME");
     const std::vector<std::string> candidates = GlyphCandidates(options.glyphPath, std::getenv("XDG_DATA_HOME"),
                                                                 std::getenv("XDG_DATA_DIRS"), home, ProgramDir());
-    std::string tried, found;
-    std::unique_ptr<Animation> glyphs = LoadFirstGlyphSet(candidates, kColor565, tried, found);
+    std::string tried, found, note;
+    std::unique_ptr<Animation> glyphs = LoadScaledGlyphSet(candidates, scale, kColor565, tried, found, note);
+    if (!note.empty()) std::fprintf(stderr, "vorlex: %s\n", note.c_str());
     if (glyphs == nullptr) {
         std::fprintf(stderr, "vorlex: no usable glyph file; tried %s\n", tried.c_str());
+        if (dpy != nullptr) XCloseDisplay(dpy);
         return kExitUnusable;
     }
 
-    Display* dpy = XOpenDisplay(nullptr);
+    if (dpy == nullptr) dpy = XOpenDisplay(nullptr);
     if (dpy == nullptr) {
         std::fprintf(stderr, "vorlex: cannot open display \"%s\"\n", XDisplayName(nullptr));
         return kExitFailure;
@@ -341,6 +393,7 @@ int Run(const SaverOptions& options) {
 
     const uint32_t seed = options.seeded ? options.seed : static_cast<uint32_t>(time(nullptr) ^ (getpid() << 16));
     RainEffect effect(std::move(glyphs), layout, options.density, options.highlight, seed);
+    FrameDelta delta;
     int exitCode = kExitOk;
     {
         Presenter presenter(dpy, target.window, target.visual, target.depth, wide ? &converter : nullptr);
@@ -365,7 +418,7 @@ int Run(const SaverOptions& options) {
                         }
                         break;
                     case Expose:
-                        if (e.xexpose.count == 0) presenter.Show();
+                        if (e.xexpose.count == 0 && !presenter.Resend()) delta.DrawWhole();
                         break;
                     case DestroyNotify:
                         if (e.xdestroywindow.window == target.window) quit = true;
@@ -387,9 +440,13 @@ int Run(const SaverOptions& options) {
                     exitCode = kExitFailure;
                     break;
                 }
+                delta.Reshape(width, height, effect.CellWidth(), effect.CellHeight());
             }
             if (!presenter.Pending() && now >= next) {
-                effect.Draw(presenter.Surface(), [] { return gStopSignal != 0; });
+                if (options.showFps) delta.Redraw({0, 0, kFpsCounterWidth, kFpsCounterHeight});
+                effect.Draw(
+                    presenter.Surface(), [] { return gStopSignal != 0; }, delta.Begin());
+                delta.End();
                 if (gStopSignal != 0) break;
                 ++fpsFrames;
                 if (now - fpsStart >= 1.0) {
@@ -398,14 +455,15 @@ int Run(const SaverOptions& options) {
                     fpsFrames = 0;
                 }
                 if (options.showFps) DrawFpsCounter(presenter.Surface(), layout, fps);
-                presenter.Show();
+                presenter.Show(delta);
                 next += delay;
                 if (next < now) next = now + delay;  // fell behind: do not race to catch up
             }
             XFlush(dpy);
             // A signal that lands just before the wait is seen when it ends: within one frame.
             const double wait = presenter.Pending() ? 0.1 : next - Now();
-            if (wait <= 0 || gStopSignal != 0) continue;
+            // The flush may already have read the completion into Xlib's queue: the socket then stays quiet.
+            if (wait <= 0 || gStopSignal != 0 || XEventsQueued(dpy, QueuedAlready) > 0) continue;
             pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
             poll(&fd, 1, static_cast<int>(wait * 1000) + 1);
         }

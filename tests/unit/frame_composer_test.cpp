@@ -74,19 +74,3 @@ TEST(FrameComposer, FramesShowTheDrawRequestsAndKeepTheirFingerprint) {
         EXPECT_TRUE(s.GuardsIntact());
     }
 }
-
-TEST(FrameComposer, StopPartWayDrawsTheCellsReachedAndLeavesTheRest) {
-    ClipScope clip({0, 0, 40, 30}, kColor565);
-    auto glyphs = MakeAnimation(8, 12, 55, false);
-    RainModel m;
-    SizeAndSeed(m, {40, 30, 8, 12, 0, 0, 8, kColor565, 0, 0});  // no streams: only the sweep asks stop()
-    RandomSource r;
-    GuardedSurface s(40, 30);
-    // Stop tests pass for the bottom row, its cells, row 2 and two of its cells (surface rows 14 ... 25).
-    ComposeFrame(m, r, 8, *glyphs, s.Info(), [n = 0, allow = m.Columns() + 4]() mutable { return ++n > allow; });
-    for (int i = 0; i < 40 * 14; ++i) ASSERT_EQ(s.At(i % 40, i / 40), s.Fill()) << i % 40 << ", " << i / 40;
-    EXPECT_NE(s.At(0, 14), s.Fill());
-    EXPECT_NE(s.At(15, 25), s.Fill());
-    EXPECT_EQ(s.At(16, 14), s.Fill());
-    EXPECT_TRUE(s.GuardsIntact());
-}

@@ -61,7 +61,7 @@ sigterm)  # SIGTERM: exit 0 within 200 ms, no shared memory left
   [ "$rc" = 0 ] && [ "$ms" -le "${X11_EXIT_LIMIT_MS:-200}" ] || fail "exit $rc after $ms ms"
   [ -z "$(segments)" ] || fail "shared memory left"; pid= ;;
 errors)  # bad options exit 2 with usage, no glyph file exits 3 naming the paths
-  for args in "-density 401" "-highlight -1" "-delay x" "-bogus" "-window-id 0"; do
+  for args in "-density 401" "-highlight -1" "-delay x" "-bogus" "-window-id 0" "-scale 4" "-scale x"; do
     rc=0; "$prog" $args 2>err.txt >out.txt || rc=$?
     [ "$rc" = 2 ] && grep -q usage err.txt && [ ! -s out.txt ] || fail "'$args': exit $rc"
   done
@@ -69,14 +69,23 @@ errors)  # bad options exit 2 with usage, no glyph file exits 3 naming the paths
   HOME=$work XDG_DATA_HOME=$work/home XDG_DATA_DIRS=$work/sys bin/vorlex -glyphs "$work/none.ani" 2>err.txt || rc=$?
   cat err.txt; [ "$rc" = 3 ] && [ "$(wc -l <err.txt)" = 1 ] || fail "missing glyphs: exit $rc"
   for p in none.ani home/vorlex/glyph2.ani sys/vorlex/glyph2.ani bin/glyph2.ani; do
-    grep -qF "$work/$p" err.txt || fail "path $p not named"; done ;;
+    grep -qF "$work/$p" err.txt || fail "path $p not named"; done
+  # -scale 3 with no set: every size's paths named; with only glyph2.ani: one line says it is taken
+  for set in none glyph2.ani; do
+    [ $set = none ] || cp "$(dirname "$prog")/$set" bin/; rc=0
+    HOME=$work XDG_DATA_HOME=$work/home XDG_DATA_DIRS=$work/sys DISPLAY= bin/vorlex -scale 3 2>err.txt || rc=$?
+    cat err.txt; grep -qF "$work/bin/glyph2-3x.ani (" err.txt && grep -qF "$work/sys/vorlex/glyph2-2x.ani (" err.txt &&
+      { [ $set = none ] && [ "$rc" = 3 ] || { [ "$rc" = 1 ] && grep -q "; using $work/bin/glyph2.ani$" err.txt; }; } ||
+      fail "-scale 3 with $set: exit $rc"
+  done ;;
 deb)  # the package installs, its program runs, and it is removed again
   cpack --config "$build/CPackConfig.cmake" -B "$work" >cpack.txt || fail "cpack: $(cat cpack.txt)"
   deb=$(ls "$work"/vorlex_*_amd64.deb); dpkg-deb -f "$deb" Depends | tee depends.txt | grep -q libx11-6 || fail "no libx11-6 dependency"
   dpkg_wait -i "$deb"; trap 'cleanup; dpkg_wait -r vorlex' EXIT
   harness_start_xvfb 24 800x600
-  start /usr/libexec/xscreensaver/vorlex -root; shot root a.png; green a.png
+  start /usr/libexec/xscreensaver/vorlex -root -scale 3; shot root a.png; green a.png
   kill -TERM "$pid"; wait "$pid" || fail "installed program exited $?"; pid=
+  [ ! -s stderr.txt ] || fail "installed program said: $(cat stderr.txt)"  # found the installed glyph2-3x.ani
   dpkg_wait -r vorlex; trap cleanup EXIT
   [ ! -e /usr/libexec/xscreensaver/vorlex ] && [ ! -e /usr/share/vorlex ] || fail "dpkg -r left files" ;;
 *) fail "no such case" ;;

@@ -1,0 +1,63 @@
+#include "x11/frame_delta.h"
+
+#include <algorithm>
+
+void FrameDelta::Reshape(int32_t width, int32_t height, int32_t cellWidth, int32_t cellHeight) {
+    width_ = width;
+    height_ = height;
+    cellWidth_ = std::max(cellWidth, 1);
+    cellHeight_ = std::max(cellHeight, 1);
+    whole_ = true;
+}
+
+void FrameDelta::Redraw(const PixelRect& r) {
+    const int32_t columns = shown_.columns;
+    if (columns == 0 || r.width <= 0 || r.height <= 0) return;
+    const int32_t rows = static_cast<int32_t>(shown_.cells.size()) / columns;
+    const int32_t c1 = std::min((r.x + r.width - 1) / cellWidth_, columns - 1);
+    const int32_t r1 = std::min((r.y + r.height - 1 + kTopRowOffset) / cellHeight_, rows - 1);
+    for (int32_t row = std::max((r.y + kTopRowOffset) / cellHeight_, 0); row <= r1; ++row)
+        for (int32_t c = std::max(r.x / cellWidth_, 0); c <= c1; ++c)
+            shown_.cells[static_cast<size_t>(row) * static_cast<size_t>(columns) + c] = ShownCells::kUnknown;
+}
+
+ShownCells* FrameDelta::Begin() {
+    drewWhole_ = whole_;
+    if (whole_) shown_.Forget(0, 0);  // the composer sizes it for the grid, every cell unknown
+    whole_ = false;
+    return &shown_;
+}
+
+const std::vector<PixelRect>& FrameDelta::End() {
+    rects_.clear();
+    if (drewWhole_) {
+        rects_.push_back({0, 0, width_, height_});
+        return rects_;
+    }
+    // The sweep went bottom row first: take its rows in the opposite order.
+    const std::vector<CellRun>& runs = shown_.runs;
+    size_t end = runs.size();
+    while (end > 0) {
+        size_t start = end - 1;
+        while (start > 0 && runs[start - 1].row == runs[end - 1].row) --start;
+        for (size_t k = start; k < end; ++k) AddRun(runs[k]);
+        end = start;
+    }
+    return rects_;
+}
+
+void FrameDelta::AddRun(const CellRun& run) {
+    const int32_t top = run.row * cellHeight_ - kTopRowOffset;
+    const int32_t y0 = std::max(top, 0), y1 = std::min(top + cellHeight_, height_);
+    const int32_t x0 = run.first * cellWidth_, x1 = std::min(run.end * cellWidth_, width_);
+    if (y0 < y1 && x0 < x1) rects_.push_back({x0, y0, x1 - x0, y1 - y0});
+}
+
+void FrameDelta::Convert(const PixelConverter& converter, const SurfaceInfo& src, uint32_t* dst,
+                         int32_t dstPitch) const {
+    for (const PixelRect& r : rects_) {
+        const SurfaceInfo part{src.pixels + static_cast<ptrdiff_t>(r.y) * src.pitch + r.x, r.width, r.height,
+                               src.pitch};
+        converter.ConvertFrame(part, dst + static_cast<ptrdiff_t>(r.y) * dstPitch + r.x, dstPitch);
+    }
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "app/frame_composer.h"
+#include "display/surface_info.h"
+#include "x11/pixel_convert.h"
+
+// A rectangle of the frame in pixels.
+struct PixelRect {
+    int32_t x;
+    int32_t y;
+    int32_t width;
+    int32_t height;
+};
+
+// The part of each frame that changed, for a window that keeps what it was last sent: the
+// composer draws only the cells that differ from the frame the buffers hold, and only their
+// rectangles are widened and sent. A new size or image, an Expose and the first frame draw whole.
+class FrameDelta {
+public:
+    // Frames of width x height drawn with cellWidth x cellHeight glyphs; the next is drawn whole.
+    void Reshape(int32_t width, int32_t height, int32_t cellWidth, int32_t cellHeight);
+    // The next frame is drawn whole: the window or the image lost what they held.
+    void DrawWhole() { whole_ = true; }
+    // The cells under r are drawn over after the compose (the frame counter): redraw them next time.
+    void Redraw(const PixelRect& r);
+
+    // For the composer, before it draws the frame.
+    ShownCells* Begin();
+    // After it: the changed rectangles, top to bottom in bands of one cell row (each band left to
+    // right), or the whole frame.
+    const std::vector<PixelRect>& End();
+    const std::vector<PixelRect>& Rects() const { return rects_; }
+    bool Whole() const { return drewWhole_; }
+
+    // Widens the rectangles End gave from src into dst (pitch in pixels).
+    void Convert(const PixelConverter& converter, const SurfaceInfo& src, uint32_t* dst, int32_t dstPitch) const;
+
+private:
+    void AddRun(const CellRun& run);
+
+    int32_t width_ = 0;
+    int32_t height_ = 0;
+    int32_t cellWidth_ = 1;
+    int32_t cellHeight_ = 1;
+    bool whole_ = true;
+    bool drewWhole_ = false;
+    ShownCells shown_;
+    std::vector<PixelRect> rects_;
+};
