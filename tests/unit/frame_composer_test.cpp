@@ -20,9 +20,10 @@ struct Scene {
     uint64_t fingerprint;  // of 1,000 frames, recorded from the drawing one cell after another
 };
 
-// Sizes the grid the way the saver does: one column and two rows more than fit.
+// Sizes the grid as the saver does.
 void SizeAndSeed(RainModel& m, const Scene& sc) {
-    ASSERT_TRUE(m.Allocate(sc.width / sc.glyphW + 1, sc.height / sc.glyphH + 2));
+    const GridSize grid = GridFor(sc.width, sc.height, sc.glyphW, sc.glyphH);
+    ASSERT_TRUE(m.Allocate(grid.columns, grid.rows));
     RandomSource r(77);
     m.Seed(static_cast<unsigned>(sc.density), r);
 }
