@@ -21,6 +21,7 @@
 #include <string>
 #include <vector>
 
+#include "x11/foreign_window.h"
 #include "x11/glyph_search.h"
 #include "x11/pixel_convert.h"
 #include "x11/rain_effect.h"
@@ -54,7 +55,7 @@ int OnXError(Display* dpy, XErrorEvent* e) {
 }
 
 int OnXIOError(Display*) {
-    // The shared segment was marked for removal when attached, so it goes with us.
+    // The shared segment was marked for removal before the server saw it, so it goes with us.
     std::fprintf(stderr, "vorlex: lost the connection to the X server\n");
     _exit(kExitFailure);
 }
@@ -90,9 +91,12 @@ public:
         XFreeGC(dpy_, gc_);
     }
 
-    // A frame and image of width x height; false when neither kind of image can be had.
-    bool Resize(int width, int height) {
+    // A frame and image for the part of the window; false when neither kind of image can be had.
+    bool Resize(const VisiblePart& part) {
         Release();
+        const int width = part.width, height = part.height;
+        x_ = part.x;
+        y_ = part.y;
         if (useShm_ && !CreateShared(width, height)) useShm_ = false;
         if (!useShm_ && !CreatePlain(width, height)) return false;
         if (image_->bits_per_pixel != (convert_ != nullptr ? 32 : 16)) return false;
@@ -114,11 +118,11 @@ public:
         if (convert_ != nullptr)
             convert_->ConvertFrame(surface_, reinterpret_cast<uint32_t*>(image_->data), image_->bytes_per_line / 4);
         if (useShm_) {
-            XShmPutImage(dpy_, target_, gc_, image_, 0, 0, 0, 0, image_->width, image_->height, True);
+            XShmPutImage(dpy_, target_, gc_, image_, 0, 0, x_, y_, image_->width, image_->height, True);
             pending_ = true;
             pendingSince_ = Now();
         } else {
-            XPutImage(dpy_, target_, gc_, image_, 0, 0, 0, 0, image_->width, image_->height);
+            XPutImage(dpy_, target_, gc_, image_, 0, 0, x_, y_, image_->width, image_->height);
         }
     }
 
@@ -138,15 +142,18 @@ private:
         image_ = XShmCreateImage(dpy_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr, &shm_,
                                  static_cast<unsigned>(width), static_cast<unsigned>(height));
         if (image_ == nullptr) return false;
-        shm_.shmid =
-            shmget(IPC_PRIVATE, static_cast<size_t>(image_->bytes_per_line) * image_->height, IPC_CREAT | 0600);
-        if (shm_.shmid < 0) return DropShared();
-        shm_.shmaddr = image_->data = static_cast<char*>(shmat(shm_.shmid, nullptr, 0));
-        if (shm_.shmaddr == reinterpret_cast<char*>(-1)) {
-            shm_.shmaddr = image_->data = nullptr;
-            shmctl(shm_.shmid, IPC_RMID, nullptr /* never mapped */);
-            return DropShared();
-        }
+        // Marked for removal as soon as we are attached, before the server sees it, and no signal
+        // is taken in between: however the program ends, the segment goes with it.
+        sigset_t all, old;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &old);
+        const size_t bytes = static_cast<size_t>(image_->bytes_per_line) * static_cast<size_t>(image_->height);
+        shm_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+        void* address = shm_.shmid < 0 ? reinterpret_cast<void*>(-1) : shmat(shm_.shmid, nullptr, 0);
+        if (shm_.shmid >= 0) shmctl(shm_.shmid, IPC_RMID, nullptr);
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+        if (address == reinterpret_cast<void*>(-1)) return DropShared();
+        shm_.shmaddr = image_->data = static_cast<char*>(address);
         shm_.readOnly = False;
         // A remote server cannot attach; it answers with an error.
         gTrapping = true;
@@ -154,8 +161,6 @@ private:
         const Bool attached = XShmAttach(dpy_, &shm_);
         XSync(dpy_, False);
         gTrapping = false;
-        // Removed once the server and we have let go, however we end.
-        shmctl(shm_.shmid, IPC_RMID, nullptr);
         if (attached != True || gTrapped) {
             shmdt(shm_.shmaddr);
             image_->data = nullptr;
@@ -197,6 +202,8 @@ private:
 
     Display* dpy_;
     Drawable target_;
+    int x_ = 0;  // where the image goes in the window
+    int y_ = 0;
     Visual* visual_;
     int depth_;
     const PixelConverter* convert_;
@@ -216,6 +223,7 @@ struct Target {
     Window window = 0;
     bool own = false;
     Visual* visual = nullptr;
+    Screen* screen = nullptr;
     int depth = 0;
     int width = 0;
     int height = 0;
@@ -250,7 +258,7 @@ Window CreateOwnWindow(Display* dpy, const SaverOptions& options, Atom deleteWin
 bool FindTarget(Display* dpy, const SaverOptions& options, Atom deleteWindow, Target& t) {
     switch (options.mode) {
         case WindowMode::kRoot:
-            t.window = DefaultRootWindow(dpy);
+            t.window = options.windowId != 0 ? options.windowId : VirtualRoot(dpy, DefaultRootWindow(dpy));
             break;
         case WindowMode::kWindowId:
             t.window = options.windowId;
@@ -269,6 +277,7 @@ bool FindTarget(Display* dpy, const SaverOptions& options, Atom deleteWindow, Ta
     // Structure events only: the framework owns the window and its other attributes.
     if (!t.own) XSelectInput(dpy, t.window, StructureNotifyMask);
     t.visual = a.visual;
+    t.screen = a.screen;
     t.depth = a.depth;
     t.width = a.width;
     t.height = a.height;
@@ -287,13 +296,17 @@ int LayoutFor(const Target& t) {
 }
 
 int Run(const SaverOptions& options) {
-    const char* home = std::getenv("HOME");
-    const std::vector<std::string> candidates = GlyphCandidates(options.glyphPath, std::getenv("XDG_DATA_HOME"),
-                                                                std::getenv("XDG_DATA_DIRS"), home, ProgramDir());
+    // The file the user names is the only one taken; otherwise the search.
+    const bool named = !options.glyphPath.empty();
+    const std::vector<std::string> candidates =
+        named ? std::vector<std::string>{options.glyphPath}
+              : GlyphCandidates(std::getenv("XDG_DATA_HOME"), std::getenv("XDG_DATA_DIRS"), std::getenv("HOME"),
+                                ProgramDir(), VORLEX_DATA_FROM_PROGRAM);
     std::string tried, found;
     std::unique_ptr<Animation> glyphs = LoadFirstGlyphSet(candidates, kColor565, tried, found);
     if (glyphs == nullptr) {
-        std::fprintf(stderr, "vorlex: no usable glyph file; tried %s\n", tried.c_str());
+        std::fprintf(stderr, "vorlex: %s%s\n", named ? "cannot use the glyph file " : "no usable glyph file; tried ",
+                     tried.c_str());
         return kExitUnusable;
     }
 
@@ -309,7 +322,7 @@ int Run(const SaverOptions& options) {
     Target target;
     if (!FindTarget(dpy, options, deleteWindow, target)) {
         XCloseDisplay(dpy);
-        return kExitFailure;
+        return kExitUnusable;
     }
     const int layoutOrWide = LayoutFor(target);
     if (layoutOrWide == -2) {
@@ -344,7 +357,7 @@ int Run(const SaverOptions& options) {
     int exitCode = kExitOk;
     {
         Presenter presenter(dpy, target.window, target.visual, target.depth, wide ? &converter : nullptr);
-        int width = target.width, height = target.height;
+        VisiblePart part = VisiblePartOf(dpy, target.window, target.width, target.height, target.screen);
         bool reshape = true;
         const double delay = static_cast<double>(options.delayUsec) * 1e-6;
         double next = Now(), fpsStart = next, fps = 0;
@@ -357,11 +370,11 @@ int Run(const SaverOptions& options) {
                 if (presenter.TakeEvent(e)) continue;
                 switch (e.type) {
                     case ConfigureNotify:
-                        if (e.xconfigure.window == target.window &&
-                            (e.xconfigure.width != width || e.xconfigure.height != height)) {
-                            width = e.xconfigure.width;
-                            height = e.xconfigure.height;
-                            reshape = true;
+                        if (e.xconfigure.window == target.window) {
+                            const VisiblePart seen = VisiblePartOf(dpy, target.window, e.xconfigure.width,
+                                                                   e.xconfigure.height, target.screen);
+                            reshape = reshape || !(seen == part);
+                            part = seen;
                         }
                         break;
                     case Expose:
@@ -382,8 +395,8 @@ int Run(const SaverOptions& options) {
             presenter.ExpireWait(now);
             if (reshape && !presenter.Pending()) {
                 reshape = false;
-                if (!presenter.Resize(width, height) || !effect.Reshape(width, height)) {
-                    std::fprintf(stderr, "vorlex: cannot make a %dx%d frame\n", width, height);
+                if (!presenter.Resize(part) || !effect.Reshape(part.width, part.height)) {
+                    std::fprintf(stderr, "vorlex: cannot make a %dx%d frame\n", part.width, part.height);
                     exitCode = kExitFailure;
                     break;
                 }
@@ -425,7 +438,7 @@ int main(int argc, char** argv) {
             std::fputs(SaverUsage(), stdout);
             return kExitOk;
         case ParseResult::kError:
-            std::fprintf(stderr, "vorlex: %s\n%s", error.c_str(), SaverUsage());
+            std::fprintf(stderr, "vorlex: %s (-help lists the options)\n", error.c_str());
             return kExitUsage;
         case ParseResult::kRun:
             break;
