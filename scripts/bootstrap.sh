@@ -4,25 +4,23 @@
 #   --linux   only what the Linux program vorlex, its package and its tests need
 set -euo pipefail
 
-native_pkgs=(
-  build-essential cmake ninja-build pkg-config git
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang libclang-rt-14-dev clang-format
+# What the Linux program vorlex, its package and its tests need (--linux: only these).
+linux_pkgs=(
+  build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libfreetype-dev libpng-dev zlib1g-dev fonts-dejavu-core python3 python3-pil
+  xvfb xauth x11-utils imagemagick xdotool procps util-linux libx11-dev libxext-dev dpkg-dev file lintian
+)
+native_pkgs=(
+  "${linux_pkgs[@]}" git googletest
+  clang libclang-rt-14-dev clang-format
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   nsis icoutils zip  # Windows installer and zip; wrestool reads the version record
-  xvfb xauth x11-utils imagemagick xdotool procps util-linux
-  libx11-dev libxext-dev dpkg-dev file lintian
 )
 # The tests run the x86_64 build under Wine: some machines cannot execute 32-bit programs,
 # so Wine's 32-bit half is neither needed nor wanted (it would shadow the 64-bit loader).
 wine_pkgs=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
 if [ "${1:-}" = --linux ]; then
-  native_pkgs=(
-    build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
-    libfreetype-dev libpng-dev zlib1g-dev fonts-dejavu-core python3 python3-pil
-    libx11-dev libxext-dev xvfb xauth x11-utils imagemagick xdotool procps util-linux dpkg-dev file lintian
-  )
+  native_pkgs=("${linux_pkgs[@]}")
   wine_pkgs=()
 fi
 
@@ -30,7 +28,7 @@ missing=()
 for p in "${native_pkgs[@]}" "${wine_pkgs[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
 done
-if [ ${#wine_pkgs[@]} -gt 0 ] && dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' &&
+if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed' &&
   ! /usr/lib/wine/wineserver32 --version >/dev/null 2>&1; then
   [ "$(id -u)" = 0 ] || { echo "bootstrap: wine32 cannot run here and hides wine64; run as root" >&2; exit 1; }
   echo "bootstrap: removing wine32 (this machine cannot execute 32-bit programs)"
