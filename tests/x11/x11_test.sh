@@ -107,7 +107,9 @@ huge)  # a 32767x32767 window reaching past the 1280x720 screen, then 200 sizes:
   shot root a.png
   green a.png
   sizes=()
-  for i in $(seq 200); do sizes+=(windowsize "$win" $((400 + i)) $((300 + i)) sleep 0.02); done
+  for i in $(seq 200); do
+    sizes+=(windowsize "$win" $((400 + i)) $((300 + i)) sleep 0.02)
+  done
   xdotool "${sizes[@]}"
   sleep 0.5
   echo "resident: $big MiB at 32767x32767, $(rss_mib) MiB after 200 resizes, $(segments) segment(s)"
@@ -186,7 +188,9 @@ errors)  # every control of vorlex.xml at both ends is taken; bad input gets one
     env $vars timeout 10 bin/vorlex $args 2>err.txt >out.txt </dev/null || rc=$?
     echo "$args -> $rc: $(cat err.txt)"
     [ "$rc" = "$want" ] && [ "$(wc -l <err.txt)" = 1 ] && [ ! -s out.txt ] || fail "'$args': exit $rc"
-    for t in $text; do grep -qF -- "$t" err.txt || fail "'$args': no '$t' in the message"; done
+    for t in $text; do
+      grep -qF -- "$t" err.txt || fail "'$args': no '$t' in the message"
+    done
   done <<TABLE
 2||-density 401|-density
 2||-delay x|-delay
