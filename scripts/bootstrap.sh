@@ -1,22 +1,29 @@
 #!/usr/bin/env bash
 # Installs what the build and the tests need on a fresh Debian 12 machine (run as root).
 # Idempotent: does nothing when everything is there.
+#   --linux   only what the Linux program vorlex, its package and its tests need
 set -euo pipefail
 
-native_pkgs=(
-  build-essential cmake ninja-build pkg-config git
-  libgtest-dev libgmock-dev googletest libbenchmark-dev
-  clang libclang-rt-14-dev clang-format
+# What the Linux program vorlex, its package and its tests need (--linux: only these).
+linux_pkgs=(
+  build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libfreetype-dev libpng-dev zlib1g-dev fonts-dejavu-core python3 python3-pil
+  xvfb xauth x11-utils imagemagick xdotool procps util-linux libx11-dev libxext-dev dpkg-dev file lintian
+)
+native_pkgs=(
+  "${linux_pkgs[@]}" git googletest
+  clang libclang-rt-14-dev clang-format
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   nsis icoutils zip  # Windows installer and zip; wrestool reads the version record
-  xvfb xauth x11-utils imagemagick xdotool procps util-linux
-  libx11-dev libxext-dev dpkg-dev file
 )
 # Wine runs the x86_64 build everywhere; where the kernel executes 32-bit programs, Wine's 32-bit
 # half (wine32:i386) comes too, so the tests also run the i686 product. Elsewhere wine32 cannot
 # start and would shadow the 64-bit loader, so it is kept out.
 wine_pkgs=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+if [ "${1:-}" = --linux ]; then
+  native_pkgs=("${linux_pkgs[@]}")
+  wine_pkgs=()
+fi
 
 # A 91-byte i386 ELF that only calls exit(0): whether this kernel runs 32-bit programs at all.
 runs_32bit() {
@@ -62,6 +69,6 @@ apt-get update -q
 apt-get install -y -q "${missing[@]}"
 # The mingw-w64 compilers come in win32- and posix-thread flavours; we call the posix
 # ones by name, so no alternatives need switching.
-command -v i686-w64-mingw32-g++-posix >/dev/null
-command -v x86_64-w64-mingw32-g++-posix >/dev/null
+[ ${#wine_pkgs[@]} -eq 0 ] || command -v i686-w64-mingw32-g++-posix >/dev/null
+[ ${#wine_pkgs[@]} -eq 0 ] || command -v x86_64-w64-mingw32-g++-posix >/dev/null
 echo "bootstrap: done"

@@ -123,12 +123,14 @@ ParseResult ParseSaverOptions(int argc, const char* const* argv, const char* win
             return ParseResult::kError;
         }
     }
-    if (!modeGiven && windowEnv != nullptr && *windowEnv != '\0') {
+    // The daemon names its window in the variable; -window-id and a window of our own ignore it.
+    const bool virtualRoot = !modeGiven || options.mode == WindowMode::kRoot;
+    if (virtualRoot && windowEnv != nullptr && *windowEnv != '\0') {
         if (!ParseWindowId(windowEnv, options.windowId)) {
             error = std::string("XSCREENSAVER_WINDOW is not a window id: \"") + windowEnv + "\"";
             return ParseResult::kError;
         }
-        options.mode = WindowMode::kWindowId;
+        options.mode = WindowMode::kRoot;
     }
     return ParseResult::kRun;
 }
@@ -138,17 +140,19 @@ const char* SaverUsage() {
            "\n"
            "usage: vorlex [mode] [options]\n"
            "Falling columns of glyphs, for XScreenSaver or on its own.\n"
-           "modes (default: its own resizable window):\n"
-           "  -window             its own window\n"
-           "  -root               the root window\n"
-           "  -window-id ID       the window ID (decimal or 0x hex); XSCREENSAVER_WINDOW too\n"
+           "modes (default: the window XSCREENSAVER_WINDOW names, else its own window):\n"
+           "  -window             its own resizable window\n"
+           "  -root               the virtual root: the window XSCREENSAVER_WINDOW names, else\n"
+           "                      the one a window manager marks __SWM_VROOT, else the root\n"
+           "  -window-id ID       the window ID (decimal or 0x hex), whatever the variable says\n"
            "  -fullscreen         its own window covering the screen\n"
            "options:\n"
            "  -geometry WxH       size of its own window (default 1024x768)\n"
            "  -density N          falling streams, 0-400 (default 300)\n"
            "  -highlight N        percentage of new glyphs drawn bright, 0-100 (default 8)\n"
            "  -glyphs FILE        glyph file (default: vorlex/glyph2.ani in the XDG data\n"
-           "                      directories, then beside the program)\n"
+           "                      directories, beside the program, then in the package's\n"
+           "                      share/vorlex)\n"
            "  -scale 1|2|3|auto   glyphs at 1, 2 or 3 times their size (default auto: by the\n"
            "                      screen's height, 2 from 1620 lines, 3 from 2700)\n"
            "  -delay USEC         frame interval in microseconds (default 30000)\n"

@@ -13,7 +13,7 @@ enum class WindowMode { kOwnWindow, kRoot, kWindowId, kFullscreen };
 
 struct SaverOptions {
     WindowMode mode = WindowMode::kOwnWindow;
-    unsigned long windowId = 0;  // for kWindowId
+    unsigned long windowId = 0;  // kWindowId's window; for kRoot the daemon's, 0 when it named none
     int width = 1024;            // own window
     int height = 768;
     int density = 300;  // falling streams, 0 ... 400
@@ -28,8 +28,8 @@ struct SaverOptions {
 
 enum class ParseResult { kRun, kHelp, kError };
 
-// Reads argv[1 ...] in the single-dash style of X11 screen-saver programs. When no mode
-// is given, windowEnv (the XSCREENSAVER_WINDOW variable, or null) names the window.
+// Reads argv[1 ...] in the single-dash style of X11 screen-saver programs. With -root or
+// no mode, windowEnv (the XSCREENSAVER_WINDOW variable, or null) names the virtual root.
 // On kError, error says what was wrong.
 ParseResult ParseSaverOptions(int argc, const char* const* argv, const char* windowEnv, SaverOptions& options,
                               std::string& error);

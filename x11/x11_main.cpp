@@ -23,6 +23,7 @@
 #include <string>
 #include <vector>
 
+#include "x11/foreign_window.h"
 #include "x11/frame_delta.h"
 #include "x11/glyph_scale.h"
 #include "x11/glyph_search.h"
@@ -58,7 +59,7 @@ int OnXError(Display* dpy, XErrorEvent* e) {
 }
 
 int OnXIOError(Display*) {
-    // The shared segment was marked for removal when attached, so it goes with us.
+    // The shared segment was marked for removal before the server saw it, so it goes with us.
     std::fprintf(stderr, "vorlex: lost the connection to the X server\n");
     _exit(kExitFailure);
 }
@@ -94,9 +95,12 @@ public:
         XFreeGC(dpy_, gc_);
     }
 
-    // A frame and image of width x height; false when neither kind of image can be had.
-    bool Resize(int width, int height) {
+    // A frame and image for the part of the window; false when neither kind of image can be had.
+    bool Resize(const VisiblePart& part) {
         Release();
+        const int width = part.width, height = part.height;
+        x_ = part.x;
+        y_ = part.y;
         if (useShm_ && !CreateShared(width, height)) useShm_ = false;
         if (!useShm_ && !CreatePlain(width, height)) return false;
         if (image_->bits_per_pixel != (convert_ != nullptr ? 32 : 16)) return false;
@@ -138,7 +142,7 @@ public:
             left = std::min(left, r.x);
             right = std::max(right, r.x + r.width);
         }
-        XSetClipRectangles(dpy_, gc_, 0, 0, clip_.data(), static_cast<int>(clip_.size()), YXBanded);
+        XSetClipRectangles(dpy_, gc_, x_, y_, clip_.data(), static_cast<int>(clip_.size()), YXBanded);
         clipped_ = true;
         Put({left, top, right - left, bottom - top});
     }
@@ -169,10 +173,10 @@ private:
     void Put(const PixelRect& r) {
         const unsigned w = static_cast<unsigned>(r.width), h = static_cast<unsigned>(r.height);
         if (!useShm_) {
-            XPutImage(dpy_, target_, gc_, image_, r.x, r.y, r.x, r.y, w, h);
+            XPutImage(dpy_, target_, gc_, image_, r.x, r.y, x_ + r.x, y_ + r.y, w, h);
             return;
         }
-        XShmPutImage(dpy_, target_, gc_, image_, r.x, r.y, r.x, r.y, w, h, True);
+        XShmPutImage(dpy_, target_, gc_, image_, r.x, r.y, x_ + r.x, y_ + r.y, w, h, True);
         pending_ = true;
         pendingSince_ = Now();
     }
@@ -181,15 +185,18 @@ private:
         image_ = XShmCreateImage(dpy_, visual_, static_cast<unsigned>(depth_), ZPixmap, nullptr, &shm_,
                                  static_cast<unsigned>(width), static_cast<unsigned>(height));
         if (image_ == nullptr) return false;
-        shm_.shmid =
-            shmget(IPC_PRIVATE, static_cast<size_t>(image_->bytes_per_line) * image_->height, IPC_CREAT | 0600);
-        if (shm_.shmid < 0) return DropShared();
-        shm_.shmaddr = image_->data = static_cast<char*>(shmat(shm_.shmid, nullptr, 0));
-        if (shm_.shmaddr == reinterpret_cast<char*>(-1)) {
-            shm_.shmaddr = image_->data = nullptr;
-            shmctl(shm_.shmid, IPC_RMID, nullptr /* never mapped */);
-            return DropShared();
-        }
+        // Marked for removal as soon as we are attached, before the server sees it, and no signal
+        // is taken in between: however the program ends, the segment goes with it.
+        sigset_t all, old;
+        sigfillset(&all);
+        pthread_sigmask(SIG_BLOCK, &all, &old);
+        const size_t bytes = static_cast<size_t>(image_->bytes_per_line) * static_cast<size_t>(image_->height);
+        shm_.shmid = shmget(IPC_PRIVATE, bytes, IPC_CREAT | 0600);
+        void* address = shm_.shmid < 0 ? reinterpret_cast<void*>(-1) : shmat(shm_.shmid, nullptr, 0);
+        if (shm_.shmid >= 0) shmctl(shm_.shmid, IPC_RMID, nullptr);
+        pthread_sigmask(SIG_SETMASK, &old, nullptr);
+        if (address == reinterpret_cast<void*>(-1)) return DropShared();
+        shm_.shmaddr = image_->data = static_cast<char*>(address);
         shm_.readOnly = False;
         // A remote server cannot attach; it answers with an error.
         gTrapping = true;
@@ -197,8 +204,6 @@ private:
         const Bool attached = XShmAttach(dpy_, &shm_);
         XSync(dpy_, False);
         gTrapping = false;
-        // Removed once the server and we have let go, however we end.
-        shmctl(shm_.shmid, IPC_RMID, nullptr);
         if (attached != True || gTrapped) {
             shmdt(shm_.shmaddr);
             image_->data = nullptr;
@@ -240,6 +245,8 @@ private:
 
     Display* dpy_;
     Drawable target_;
+    int x_ = 0;  // where the image goes in the window
+    int y_ = 0;
     Visual* visual_;
     int depth_;
     const PixelConverter* convert_;
@@ -261,6 +268,7 @@ struct Target {
     Window window = 0;
     bool own = false;
     Visual* visual = nullptr;
+    Screen* screen = nullptr;
     int depth = 0;
     int width = 0;
     int height = 0;
@@ -295,7 +303,7 @@ Window CreateOwnWindow(Display* dpy, const SaverOptions& options, Atom deleteWin
 bool FindTarget(Display* dpy, const SaverOptions& options, Atom deleteWindow, Target& t) {
     switch (options.mode) {
         case WindowMode::kRoot:
-            t.window = DefaultRootWindow(dpy);
+            t.window = options.windowId != 0 ? options.windowId : VirtualRoot(dpy, DefaultRootWindow(dpy));
             break;
         case WindowMode::kWindowId:
             t.window = options.windowId;
@@ -315,6 +323,7 @@ bool FindTarget(Display* dpy, const SaverOptions& options, Atom deleteWindow, Ta
     // attributes. Frames send only what changed, so exposed parts must be sent again.
     if (!t.own) XSelectInput(dpy, t.window, StructureNotifyMask | ExposureMask);
     t.visual = a.visual;
+    t.screen = a.screen;
     t.depth = a.depth;
     t.width = a.width;
     t.height = a.height;
@@ -333,18 +342,22 @@ int LayoutFor(const Target& t) {
 }
 
 int Run(const SaverOptions& options) {
-    // The automatic scale needs the screen's height, so then the display is opened first.
-    int scale = options.glyphPath.empty() ? options.scale : 1;
+    // A named glyph file is the only one taken, at its own size; otherwise the search at the
+    // scale asked for. The automatic scale needs the screen's height: the display opens first.
+    const bool named = !options.glyphPath.empty();
+    int scale = named ? 1 : options.scale;
     Display* dpy = scale == 0 ? XOpenDisplay(nullptr) : nullptr;
     if (dpy != nullptr) scale = AutoGlyphScale(DisplayHeight(dpy, DefaultScreen(dpy)));
-    const char* home = std::getenv("HOME");
-    const std::vector<std::string> candidates = GlyphCandidates(options.glyphPath, std::getenv("XDG_DATA_HOME"),
-                                                                std::getenv("XDG_DATA_DIRS"), home, ProgramDir());
+    const std::vector<std::string> candidates =
+        named ? std::vector<std::string>{options.glyphPath}
+              : GlyphCandidates(std::getenv("XDG_DATA_HOME"), std::getenv("XDG_DATA_DIRS"), std::getenv("HOME"),
+                                ProgramDir(), VORLEX_DATA_FROM_PROGRAM);
     std::string tried, found, note;
     std::unique_ptr<Animation> glyphs = LoadScaledGlyphSet(candidates, scale, kColor565, tried, found, note);
     if (!note.empty()) std::fprintf(stderr, "vorlex: %s\n", note.c_str());
     if (glyphs == nullptr) {
-        std::fprintf(stderr, "vorlex: no usable glyph file; tried %s\n", tried.c_str());
+        std::fprintf(stderr, "vorlex: %s%s\n", named ? "cannot use the glyph file " : "no usable glyph file; tried ",
+                     tried.c_str());
         if (dpy != nullptr) XCloseDisplay(dpy);
         return kExitUnusable;
     }
@@ -361,7 +374,7 @@ int Run(const SaverOptions& options) {
     Target target;
     if (!FindTarget(dpy, options, deleteWindow, target)) {
         XCloseDisplay(dpy);
-        return kExitFailure;
+        return kExitUnusable;
     }
     const int layoutOrWide = LayoutFor(target);
     if (layoutOrWide == -2) {
@@ -397,7 +410,7 @@ int Run(const SaverOptions& options) {
     int exitCode = kExitOk;
     {
         Presenter presenter(dpy, target.window, target.visual, target.depth, wide ? &converter : nullptr);
-        int width = target.width, height = target.height;
+        VisiblePart part = VisiblePartOf(dpy, target.window, target.width, target.height, target.screen);
         bool reshape = true;
         const double delay = static_cast<double>(options.delayUsec) * 1e-6;
         double next = Now(), fpsStart = next, fps = 0;
@@ -410,11 +423,11 @@ int Run(const SaverOptions& options) {
                 if (presenter.TakeEvent(e)) continue;
                 switch (e.type) {
                     case ConfigureNotify:
-                        if (e.xconfigure.window == target.window &&
-                            (e.xconfigure.width != width || e.xconfigure.height != height)) {
-                            width = e.xconfigure.width;
-                            height = e.xconfigure.height;
-                            reshape = true;
+                        if (e.xconfigure.window == target.window) {
+                            const VisiblePart seen = VisiblePartOf(dpy, target.window, e.xconfigure.width,
+                                                                   e.xconfigure.height, target.screen);
+                            reshape = reshape || !(seen == part);
+                            part = seen;
                         }
                         break;
                     case Expose:
@@ -435,12 +448,12 @@ int Run(const SaverOptions& options) {
             presenter.ExpireWait(now);
             if (reshape && !presenter.Pending()) {
                 reshape = false;
-                if (!presenter.Resize(width, height) || !effect.Reshape(width, height)) {
-                    std::fprintf(stderr, "vorlex: cannot make a %dx%d frame\n", width, height);
+                if (!presenter.Resize(part) || !effect.Reshape(part.width, part.height)) {
+                    std::fprintf(stderr, "vorlex: cannot make a %dx%d frame\n", part.width, part.height);
                     exitCode = kExitFailure;
                     break;
                 }
-                delta.Reshape(width, height, effect.CellWidth(), effect.CellHeight());
+                delta.Reshape(part.width, part.height, effect.CellWidth(), effect.CellHeight());
             }
             if (!presenter.Pending() && now >= next) {
                 if (options.showFps) delta.Redraw({0, 0, kFpsCounterWidth, kFpsCounterHeight});
@@ -483,7 +496,7 @@ int main(int argc, char** argv) {
             std::fputs(SaverUsage(), stdout);
             return kExitOk;
         case ParseResult::kError:
-            std::fprintf(stderr, "vorlex: %s\n%s", error.c_str(), SaverUsage());
+            std::fprintf(stderr, "vorlex: %s (-help lists the options)\n", error.c_str());
             return kExitUsage;
         case ParseResult::kRun:
             break;

@@ -3,7 +3,8 @@
 # Source it; it defines functions only. Every process it starts is recorded by id and
 # ended by harness_stop, so callers never end processes they did not start.
 #
-#   harness_start_xvfb DEPTH [SIZE]    start Xvfb on a free display; sets HARNESS_DISPLAY (":N")
+#   harness_start_xvfb DEPTH [SIZE]    start Xvfb on a free display; sets HARNESS_DISPLAY (":N");
+#                                      HARNESS_XVFB_ARGS are added to its command line
 #   harness_use_display DEPTH [SIZE]   keep $DISPLAY if there is one, else start Xvfb and export it
 #   harness_wine_prefix DIR [DESKTOP]  make DIR a ready Wine prefix (idempotent, locked) and export
 #                                      WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES; with DESKTOP (WxH)
@@ -23,7 +24,7 @@ harness_start_xvfb() {  # DEPTH [SIZE]
   # Xvfb picks the display itself (-displayfd): it takes the lock file atomically, where a
   # number we chose could be taken by a concurrent test between our look and its start.
   file=$(mktemp) || return 1
-  Xvfb -displayfd 9 -screen 0 "${size}x$depth" -nolisten tcp 9>"$file" >/dev/null 2>&1 &
+  Xvfb -displayfd 9 -screen 0 "${size}x$depth" -nolisten tcp ${HARNESS_XVFB_ARGS:-} 9>"$file" >/dev/null 2>&1 &
   pid=$!
   for _ in $(seq 200); do
     n=$(head -1 "$file" 2>/dev/null) || true
