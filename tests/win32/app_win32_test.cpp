@@ -66,8 +66,7 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vorlex Tests 2", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
                     nullptr, &bare, nullptr);
     boxHook = SetWindowsHookExA(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
-    HWND window =
-        CreateWindowExA(0, "#32770", "app test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExA(0, "#32770", "app test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     for (const int id : {kIdRadio800x600, kIdRadio1024x768, kIdRadio1280x1024, kIdDensityEdit, kIdHighlightEdit})
         CreateWindowExA(0, id < kIdDensityEdit ? "BUTTON" : "EDIT", "",
                         WS_CHILD | (id < kIdDensityEdit ? BS_AUTORADIOBUTTON : 0), 0, 0, 10, 10, window,
