@@ -150,7 +150,9 @@ int main() {
     if (command == "mode" && EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode))
         return std::printf("%lux%lux%lu\n", mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel) < 0;
     if (command == "cursor" && GetCursorPos(&p)) return std::printf("%ld %ld\n", p.x, p.y) < 0;
-    if (command == "at") return std::printf("%lu\n", Id(WindowFromPoint(POINT{static_cast<LONG>(Num(2)), static_cast<LONG>(Num(3))}))) < 0;
+    if (command == "at")
+        return std::printf("%lu\n", Id(WindowFromPoint(POINT{static_cast<LONG>(Num(2)), static_cast<LONG>(Num(3))}))) <
+               0;
     if (command == "foreground") return std::printf("%lu\n", Id(GetForegroundWindow())) < 0;
     if (command == "host") return Host();
     if (command == "post" || command == "send") return Post(command == "send");

@@ -1,5 +1,4 @@
-// Settings and the configuration dialog's procedure: a scratch key stands in for
-// HKEY_LOCAL_MACHINE; message boxes are read and dismissed.
+// Settings and the dialog's procedure; a scratch key stands in for HKEY_LOCAL_MACHINE, boxes are read and dismissed.
 
 #include <gtest/gtest.h>
 
@@ -48,7 +47,6 @@ std::string Stored() {
 }
 
 void Reset() {  // as a new process has them
-    saverState.screenWidth = 800;
     saverState.resolutionIndex = 2;
     saverState.density = 300;
     saverState.highlightDensity = 8;
@@ -61,16 +59,15 @@ void Reset() {  // as a new process has them
 // OK then says why nothing was stored.
 TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     HKEY machine = nullptr, bare = nullptr;  // bare: volatile, so no lasting key can be made under it
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vorlex Tests", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &machine,
-                    nullptr);
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vorlex Tests 2", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS,
-                    nullptr, &bare, nullptr);
+    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Vorlex Tests", &machine);
+    RegCreateKeyExA(machine, "bare", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &bare, nullptr);
     boxHook = SetWindowsHookExA(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
     HWND window = CreateWindowExA(0, "#32770", "app test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     for (const int id : {kIdRadio800x600, kIdRadio1024x768, kIdRadio1280x1024, kIdDensityEdit, kIdHighlightEdit})
         CreateWindowExA(0, id < kIdDensityEdit ? "BUTTON" : "EDIT", "",
                         WS_CHILD | (id < kIdDensityEdit ? BS_AUTORADIOBUTTON : 0), 0, 0, 10, 10, window,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+    using S = SettingsSource;
     const std::string admin = "Administrator rights are needed to change these settings.";
     const struct {
         const char* resolution;      // null: missing
@@ -80,7 +77,7 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
         const char *density_text, *highlight_text;
         const char* stored;  // Resolution, Density, HighlightDensity afterwards
         char access = 'w';
-        SettingsSource source = SettingsSource::kWritable;
+        S source = S::kWritable;
         std::string box = "";  // shown after OK; the dialog ends unless write access was refused
     } cases[] = {
         {"800x600", 5, 6, kIdRadio800x600, 0, "", "", "800x600 5 6"},
@@ -91,11 +88,10 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
         {"1280x1024 at 60 hertz", 5, 6, kIdRadio1024x768, 0, "", "", " 5 6"},  // over 20 bytes: rewritten
         {nullptr, -1, -1, kIdRadio1024x768, kIdRadio1280x1024, "1000", "250", "1280x1024 400 100"},
         {"1280x1024", 5, 6, kIdRadio1280x1024, kIdRadio800x600, "400", "100", "800x600 400 100"},
-        {"1280x1024", 5, 6, kIdRadio1280x1024, kIdRadio800x600, "7", "7", "1280x1024 5 6", 'r',
-         SettingsSource::kReadOnly, admin},
-        {nullptr, 5, -1, kIdRadio1024x768, 0, "", "", "(none) 5 (none)", 'r', SettingsSource::kReadOnly},
-        {nullptr, -1, -1, kIdRadio1024x768, kIdRadio800x600, "7", "7", "(none) (none) (none)", 'n',
-         SettingsSource::kDefaults, "Unable to open registry key to store values"},
+        {"1280x1024", 5, 6, kIdRadio1280x1024, kIdRadio800x600, "7", "7", "1280x1024 5 6", 'r', S::kReadOnly, admin},
+        {nullptr, 5, -1, kIdRadio1024x768, 0, "", "", "(none) 5 (none)", 'r', S::kReadOnly},
+        {nullptr, -1, -1, kIdRadio1024x768, kIdRadio800x600, "7", "7", "(none) (none) (none)", 'n', S::kDefaults,
+         "Unable to open registry key to store values"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
@@ -135,7 +131,6 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     }
     DestroyWindow(window);
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-    RegDeleteTreeA(machine, "Software");
     RegCloseKey(machine);
     RegCloseKey(bare);
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vorlex Tests");
