@@ -14,7 +14,8 @@ prefix() {  # a prefix of this case's own, the saver and the probe in it
   harness_wine_prefix "$S/$1"; harness_wine_renderer gdi; W=$WINEPREFIX/drive_c/windows
   cp "$VORLEX_SCR" "$VORLEX_ANI" "$W/"; cp "$VORLEX_PROBE" "$WINEPREFIX/drive_c/vorlex_probe.exe"
   harness_reg add "$KEY" /v Resolution /d 1024x768 /f /reg:64; }
-probe() { local f=$S/out.$BASHPID rc=0; wine 'C:\vorlex_probe.exe' "$@" >"$f" 2>/dev/null || rc=$?; tr -d '\r' <"$f"; rm -f "$f"
+probe() {  # through a file: Wine's daemons, started by any call, would hold a pipe open
+  local f=$S/out.$BASHPID rc=0; wine 'C:\vorlex_probe.exe' "$@" >"$f" 2>/dev/null || rc=$?; tr -d '\r' <"$f"; rm -f "$f"
   return $rc; }
 saver() { harness_bg "$S/exit" wine 'C:\windows\vorlex.scr' "$@"; }
 ends() { is "exit code ${2:-}" "$(harness_wait "$S/exit" 20 || echo none)" "$1"; }
@@ -27,7 +28,8 @@ case_manifest() {
 import codecs, re, sys, xml.etree.ElementTree as ET
 rc = sys.stdin.read()
 body = re.search(r"^1 24 .*?\nBEGIN\n(.*?)\nEND", rc, re.S | re.M).group(1)
-text = "".join(codecs.decode(s.replace("\"\"", "\""), "unicode_escape") for s in re.findall(r"^\s*\"(.*)\"", body, re.M))
+lines = re.findall(r"^\s*\"(.*)\"", body, re.M)
+text = "".join(codecs.decode(s.replace("\"\"", "\""), "unicode_escape") for s in lines)
 root = ET.fromstring(text)
 def all(tag): return [e for e in root.iter() if e.tag.endswith("}" + tag)]
 got = {"controls": sorted((a.get("name"), a.get("version")) for a in all("assemblyIdentity")),
@@ -45,7 +47,8 @@ for k in want:
 ' || fail "manifest or version record"
 }
 
-# Common Controls 6 in the module's context (Wine's says 5.81, from the version 6 assembly); a dialog laid out at the screen's DPI by a process aware of it.
+# Common Controls 6 in the module's context (Wine's says 5.81, from the version 6 assembly); the dialog laid out
+# at the screen's DPI. Wine 8 makes every process aware of each monitor's DPI, manifest or not.
 case_dialog() {
   harness_start_xvfb 24; export DISPLAY=$HARNESS_DISPLAY; prefix dialog; local c dpi d size=()
   c=$(probe controls 'C:\windows\vorlex.scr'); [[ $c == *common-controls_6595b64144ccf1df_6.* ]] || fail "controls: $c"
