@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # vorlex.scr on today's Windows, under Wine: platform.sh manifest|dialog|monitors.
 set -euo pipefail
-S=$VORLEX_E2E_DIR/platform KEY='HKLM\Software\Zelvoran\Vorlex Code Emulator'
+S=$VORLEX_E2E_DIR/platform/${1:-} KEY='HKLM\Software\Zelvoran\Vorlex Code Emulator'
 # shellcheck source=../../scripts/lib/harness.sh
 . "$(dirname "$0")/../../scripts/lib/harness.sh"
 # shellcheck source=../../scripts/lib/xephyr.sh
@@ -11,7 +11,7 @@ trap harness_stop EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 is() { [ "$2" = "$3" ] || fail "$1: got '$2', expected '$3'"; }
 prefix() {  # a prefix of this case's own, the saver and the probe in it
-  harness_wine_prefix "$S/$1"; harness_wine_renderer gdi; W=$WINEPREFIX/drive_c/windows
+  harness_wine_prefix "$S/prefix"; harness_wine_renderer gdi; W=$WINEPREFIX/drive_c/windows
   cp "$VORLEX_SCR" "$VORLEX_ANI" "$W/"; cp "$VORLEX_PROBE" "$WINEPREFIX/drive_c/vorlex_probe.exe"
   harness_reg add "$KEY" /v Resolution /d 1024x768 /f /reg:64; }
 probe() {  # through a file: Wine's daemons, started by any call, would hold a pipe open
@@ -50,7 +50,7 @@ for k in want:
 # Common Controls 6 in the module's context (Wine's says 5.81, from the version 6 assembly); the dialog laid out
 # at the screen's DPI. Wine 8 makes every process aware of each monitor's DPI, manifest or not.
 case_dialog() {
-  harness_start_xvfb 24; export DISPLAY=$HARNESS_DISPLAY; prefix dialog; local c dpi d size=()
+  harness_start_xvfb 24; export DISPLAY=$HARNESS_DISPLAY; prefix; local c dpi d size=()
   c=$(probe controls 'C:\windows\vorlex.scr'); [[ $c == *common-controls_6595b64144ccf1df_6.* ]] || fail "controls: $c"
   for dpi in 96 144; do
     harness_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f; saver /c
@@ -65,7 +65,7 @@ case_dialog() {
 
 # Two monitors: the second one black and topmost-covered while the saver runs, its input dismissing, nothing left.
 case_monitors() {
-  harness_start_xephyr 16 1024x768+0+0 800x600+1024+0; export DISPLAY=$HARNESS_DISPLAY; prefix monitors
+  harness_start_xephyr 16 1024x768+0+0 800x600+1024+0; export DISPLAY=$HARNESS_DISPLAY; prefix
   local before c h; before=$(probe mode); (probe host 400 300 60 1200 100 >/dev/null &)
   h=$(probe find 0 VorlexPreviewHost 10000) || fail "no window on the second monitor"; sleep 0.5; shot desktop
   awk -v m="$(mean desktop 800x600+1024+0)" 'BEGIN { exit !(m > 0.05) }' || fail "the window is not to be seen"
