@@ -26,14 +26,14 @@ uint32_t ReadNumberBox(HWND dialog, int id) {
     return ParseDialogNumber(text.c_str());
 }
 
-void StoreValues(HWND dialog) {
+// False when the values could not be stored for want of write access.
+bool StoreValues(HWND dialog) {
     saverState.resolutionIndex = IndexFromRadios(IsDlgButtonChecked(dialog, kIdRadio1024x768) == BST_CHECKED,
                                                  IsDlgButtonChecked(dialog, kIdRadio1280x1024) == BST_CHECKED);
     saverState.density = ClampDensity(ReadNumberBox(dialog, kIdDensityEdit));
     saverState.highlightDensity = static_cast<int32_t>(ClampHighlightDensity(ReadNumberBox(dialog, kIdHighlightEdit)));
     std::strcpy(saverState.resolutionText, ResolutionTextForIndex(saverState.resolutionIndex));
-
-    StoreSettings(dialog);
+    return StoreSettings(dialog);
 }
 
 }  // namespace
@@ -49,8 +49,7 @@ extern "C" INT_PTR CALLBACK ScreenSaverConfigureDialog(HWND dialog, UINT message
                 return TRUE;
             }
             if (wParam == IDOK) {
-                StoreValues(dialog);
-                EndDialog(dialog, 1);
+                if (StoreValues(dialog)) EndDialog(dialog, 1);
                 return TRUE;
             }
             return FALSE;

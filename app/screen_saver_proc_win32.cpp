@@ -79,7 +79,8 @@ LRESULT OnCreate(HWND window) {
 
     RandomSource random(GetTickCount());
 
-    if (!LoadSettings(window)) {
+    const SettingsSource settings = LoadSettings(window);
+    if (settings == SettingsSource::kNone) {
         ShowErrorMsg(window);
         saverState.threadEnded = 1;
         return -1;
@@ -102,6 +103,7 @@ LRESULT OnCreate(HWND window) {
         saverState.screenWidth = rect.right - rect.left;
         saverState.screenHeight = rect.bottom - rect.top;
     }
+    if (const char* note = SettingsSourceNote(settings)) ErrorMsg(note, LOG_WARNING);
 
     saverState.displayManager = new (std::nothrow) DDrawManager;
     if (!saverState.displayManager)

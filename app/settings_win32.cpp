@@ -14,13 +14,15 @@ void ShowSettingsError(HWND owner, const char* text) { MessageBoxA(owner, text, 
 
 namespace {
 
-bool Fail(HWND owner, const char* text, bool closeKey) {
-    if (closeKey && saverState.settingsKey) {
-        RegCloseKey(saverState.settingsKey);
-        saverState.settingsKey = nullptr;
-    }
+void CloseKey() {
+    if (saverState.settingsKey) RegCloseKey(saverState.settingsKey);
+    saverState.settingsKey = nullptr;
+}
+
+SettingsSource Fail(HWND owner, const char* text, bool closeKey) {
+    if (closeKey) CloseKey();
     ShowSettingsError(owner, text);
-    return false;
+    return SettingsSource::kNone;
 }
 
 bool WriteText(const char* name, const char* text) {
@@ -59,14 +61,49 @@ bool ReadResolution() {
     return true;
 }
 
+SettingsSource ApplyResolution(SettingsSource source) {
+    saverState.resolutionIndex = ResolutionIndexFromText(saverState.resolutionText, saverState.resolutionIndex);
+    const ScreenSize size = ScreenSizeForIndex(saverState.resolutionIndex);
+    saverState.screenWidth = size.width;
+    saverState.screenHeight = size.height;
+    return source;
+}
+
+// Without the right to create or change the key (a standard user where the registry is not virtualised) the saver
+// still runs: on what the key holds, writing nothing back, or on the defaults when there is no key.
+SettingsSource LoadReadOnly(HWND owner) {
+    HKEY key = nullptr;
+    const LSTATUS opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_READ, &key);
+    if (opened == ERROR_FILE_NOT_FOUND) return ApplyResolution(SettingsSource::kDefaults);
+    if (opened != ERROR_SUCCESS) return Fail(owner, "[WinMain] Unable to open/create software registry key", false);
+    saverState.settingsKey = key;
+    ReadResolution();
+    ReadNumber("Density", saverState.density);
+    uint32_t highlight = static_cast<uint32_t>(saverState.highlightDensity);
+    if (ReadNumber("HighlightDensity", highlight)) saverState.highlightDensity = static_cast<int32_t>(highlight);
+    CloseKey();
+    return ApplyResolution(SettingsSource::kReadOnly);
+}
+
 }  // namespace
 
-bool LoadSettings(HWND__* owner) {
+const char* SettingsSourceNote(SettingsSource source) {
+    switch (source) {
+        case SettingsSource::kReadOnly:
+            return "[WM_CREATE] Settings key not writable: stored values used, none written";
+        case SettingsSource::kDefaults:
+            return "[WM_CREATE] No settings key and no right to create it: default values used";
+        default:
+            return nullptr;
+    }
+}
+
+SettingsSource LoadSettings(HWND__* owner) {
     HKEY key = nullptr;
     DWORD disposition = 0;
     if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, const_cast<char*>(""), REG_OPTION_NON_VOLATILE,
                         KEY_ALL_ACCESS, nullptr, &key, &disposition) != ERROR_SUCCESS)
-        return Fail(owner, "[WinMain] Unable to open/create software registry key", false);
+        return LoadReadOnly(owner);
     saverState.settingsKey = key;
     saverState.keyDisposition = disposition;
 
@@ -92,21 +129,20 @@ bool LoadSettings(HWND__* owner) {
         return Fail(owner, "Unable to get highlight density value from " VORLEX_KEY_TEXT, true);
     }
 
-    RegCloseKey(saverState.settingsKey);
-    saverState.settingsKey = nullptr;
-
-    saverState.resolutionIndex = ResolutionIndexFromText(saverState.resolutionText, saverState.resolutionIndex);
-    const ScreenSize size = ScreenSizeForIndex(saverState.resolutionIndex);
-    saverState.screenWidth = size.width;
-    saverState.screenHeight = size.height;
-    return true;
+    CloseKey();
+    return ApplyResolution(SettingsSource::kWritable);
 }
 
-void StoreSettings(HWND__* owner) {
+bool StoreSettings(HWND__* owner) {
     HKEY key = nullptr;
-    if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, &key) != ERROR_SUCCESS) {
+    const LSTATUS opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, &key);
+    if (opened == ERROR_ACCESS_DENIED) {
+        ShowSettingsError(owner, "Administrator rights are needed to change these settings.");
+        return false;
+    }
+    if (opened != ERROR_SUCCESS) {
         ShowSettingsError(owner, "Unable to open registry key to store values");
-        return;
+        return true;
     }
     saverState.settingsKey = key;
     if (!WriteText("Resolution", saverState.resolutionText))
@@ -115,6 +151,6 @@ void StoreSettings(HWND__* owner) {
         ShowSettingsError(owner, "Unable to set density settings in registry");
     else if (!WriteNumber("HighlightDensity", static_cast<uint32_t>(saverState.highlightDensity)))
         ShowSettingsError(owner, "Unable to set density settings in registry");
-    RegCloseKey(key);
-    saverState.settingsKey = nullptr;
+    CloseKey();
+    return true;
 }

@@ -1,5 +1,7 @@
 #include "host/entry_win32.h"
 
+#include <commctrl.h>
+
 #include "app/config_dialog_win32.h"
 #include "app/settings_values.h"
 #include "host/command_line.h"
@@ -68,7 +70,11 @@ HWND ParseWindowHandle(const char* text) {
     return reinterpret_cast<HWND>(static_cast<uintptr_t>(ParseHandleValue(text)));
 }
 
-bool PrepareConfigDialog(HINSTANCE) { return true; }
+bool PrepareConfigDialog(HINSTANCE) {
+    // The manifest asks for Common Controls 6; its classes are there once the library is.
+    INITCOMMONCONTROLSEX classes = {sizeof classes, ICC_STANDARD_CLASSES};
+    return InitCommonControlsEx(&classes) != FALSE;
+}
 
 INT_PTR ShowConfigDialog(HWND owner) {
     PrepareConfigDialog(hostState.instance);

@@ -2,6 +2,7 @@
 
 #include "app/screen_saver_proc_win32.h"
 #include "host/dismissal.h"
+#include "host/monitor_cover_win32.h"
 #include "host/saver_host_win32.h"
 
 static_assert(WM_SETTEXT == msg::kSetText && WM_PAINT == msg::kPaint && WM_SHOWWINDOW == msg::kShowWindow &&
@@ -142,10 +143,15 @@ LRESULT CALLBACK SaverWindowProc(HWND window, UINT message, WPARAM wParam, LPARA
             return ScreenSaverProc(window, message, wParam, lParam);
         }
         case WM_DESTROY:
+            RemoveMonitorCovers();
             if (hostState.imeLibrary && hostState.associateContext && hostState.previousContext)
                 hostState.associateContext(window, hostState.previousContext);
             PostQuitMessage(0);
             return ScreenSaverProc(window, message, wParam, lParam);
+        case WM_DISPLAYCHANGE:
+            // A monitor that came or went ends the saver; a mode switch only moves the covers.
+            if (!CoveredMonitorsRemain()) PostMessageA(window, WM_CLOSE, 0, 0);
+            break;
         default:
             break;
     }
@@ -214,7 +220,10 @@ int RunSaverWindow(HWND parent) {
     // Without a window no quit message comes: the run failed.
     int result = -1;
     if (hostState.saverWindow) {
-        if (!hostState.preview) SetForegroundWindow(hostState.saverWindow);
+        if (!hostState.preview) {
+            CoverOtherMonitors(hostState.saverWindow);
+            SetForegroundWindow(hostState.saverWindow);
+        }
         MSG message = {};
         while (GetMessageA(&message, nullptr, 0, 0) > 0) {
             TranslateMessage(&message);

@@ -1,6 +1,8 @@
 // Looks at and operates the saver's windows from another process, as a user or the system would (commands: main).
 #include <windows.h>
 
+#include <shlwapi.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -50,14 +52,17 @@ LRESULT CALLBACK HostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     return 0;
 }
 
-// A window to own a dialog or to preview into; it goes after the given seconds or on WM_CLOSE.
+// A window to own a dialog, to preview into or to be covered (at 100,100 or X Y); it goes after the given seconds
+// or on WM_CLOSE.
 int Host() {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = HostProc;
     wc.hInstance = GetModuleHandleA(nullptr);
     wc.lpszClassName = "VorlexPreviewHost";
+    wc.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);  // to be seen where nothing covers it
     RegisterClassA(&wc);
-    HWND w = CreateWindowA(wc.lpszClassName, "Preview host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 100, 100, Num(2), Num(3),
+    const int x = __argc > 6 ? static_cast<int>(Num(5)) : 100, y = __argc > 6 ? static_cast<int>(Num(6)) : 100;
+    HWND w = CreateWindowA(wc.lpszClassName, "Preview host", WS_OVERLAPPEDWINDOW | WS_VISIBLE, x, y, Num(2), Num(3),
                            nullptr, nullptr, wc.hInstance, nullptr);
     RECT r = {};
     POINT origin = {0, 0};
@@ -79,6 +84,37 @@ int Post(bool send) {
     if (!send) return PostMessageA(w, message, Num(4), static_cast<LPARAM>(Num(5))) ? 0 : 1;
     if (!SendMessageTimeoutA(w, message, Num(4), static_cast<LPARAM>(Num(5)), SMTO_NORMAL, 5000, &result)) return 1;
     return std::printf("%lu\n", static_cast<unsigned long>(result)) < 0;
+}
+
+// The common controls' version and file as a module sees them: in the activation context of its manifest (resource 1).
+int ControlsVersion(const char* module) {
+    ACTCTXA context = {};
+    context.cbSize = sizeof context, context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
+    context.lpSource = module, context.lpResourceName = MAKEINTRESOURCEA(1);
+    HANDLE handle = CreateActCtxA(&context);
+    ULONG_PTR cookie = 0;
+    if (handle == INVALID_HANDLE_VALUE || !ActivateActCtx(handle, &cookie)) return 1;
+    HMODULE controls = LoadLibraryA("comctl32.dll");
+    auto get = reinterpret_cast<HRESULT(WINAPI*)(DLLVERSIONINFO*)>(
+        reinterpret_cast<void*>(GetProcAddress(controls, "DllGetVersion")));
+    DLLVERSIONINFO v = {sizeof v, 0, 0, 0, 0};
+    char path[MAX_PATH] = {};
+    if (!get || get(&v) != S_OK || !GetModuleFileNameA(controls, path, sizeof path)) return 1;
+    return std::printf("%lu.%lu %s\n", v.dwMajorVersion, v.dwMinorVersion, path) < 0;
+}
+
+// A window's DPI awareness (0 unaware, 1 system, 2 per monitor) and its size in pixels.
+int Dpi(HWND w) {
+    HMODULE user = GetModuleHandleA("user32.dll");
+    auto proc = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(user, name)); };
+    auto context = reinterpret_cast<HANDLE(WINAPI*)(HWND)>(proc("GetWindowDpiAwarenessContext"));
+    auto awareness = reinterpret_cast<int(WINAPI*)(HANDLE)>(proc("GetAwarenessFromDpiAwarenessContext"));
+    auto physical = reinterpret_cast<HANDLE(WINAPI*)(HANDLE)>(proc("SetThreadDpiAwarenessContext"));
+    RECT r = {};
+    if (!IsWindow(w) || !context || !awareness || !physical) return 1;
+    physical(reinterpret_cast<HANDLE>(-3));  // per monitor: sizes in the screen's pixels
+    GetWindowRect(w, &r);
+    return std::printf("awareness=%d size=%ldx%ld\n", awareness(context(w)), r.right - r.left, r.bottom - r.top) < 0;
 }
 
 }  // namespace
@@ -114,9 +150,14 @@ int main() {
     if (command == "mode" && EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode))
         return std::printf("%lux%lux%lu\n", mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel) < 0;
     if (command == "cursor" && GetCursorPos(&p)) return std::printf("%ld %ld\n", p.x, p.y) < 0;
+    if (command == "at")
+        return std::printf("%lu\n", Id(WindowFromPoint(POINT{static_cast<LONG>(Num(2)), static_cast<LONG>(Num(3))}))) <
+               0;
     if (command == "foreground") return std::printf("%lu\n", Id(GetForegroundWindow())) < 0;
     if (command == "host") return Host();
     if (command == "post" || command == "send") return Post(command == "send");
+    if (command == "controls") return ControlsVersion(Arg(2));
+    if (command == "dpi") return Dpi(Handle(2));
     if (command == "set-title") return std::printf("%d\n", SetWindowTextA(Handle(2), Arg(3)) ? 1 : 0) < 0;
     return 2;
 }

@@ -1,5 +1,4 @@
-// Settings and the configuration dialog's procedure: a scratch key stands in for
-// HKEY_LOCAL_MACHINE; message boxes are read and dismissed.
+// Settings and the dialog's procedure; a scratch key stands in for HKEY_LOCAL_MACHINE, boxes are read and dismissed.
 
 #include <gtest/gtest.h>
 
@@ -12,6 +11,8 @@
 #include "app/settings_values.h"
 #include "app/settings_win32.h"
 #include "win32_test_support.h"
+
+#include <sddl.h>
 
 namespace {
 
@@ -46,7 +47,6 @@ std::string Stored() {
 }
 
 void Reset() {  // as a new process has them
-    saverState.screenWidth = 800;
     saverState.resolutionIndex = 2;
     saverState.density = 300;
     saverState.highlightDensity = 8;
@@ -54,18 +54,21 @@ void Reset() {  // as a new process has them
 }
 
 // Stored values are taken and missing or unusable ones written back; the dialog shows what
-// was read, and OK stores what its boxes hold, clamped to the tables' sizes.
+// was read, and OK stores what its boxes hold, clamped to the tables' sizes. A key that may
+// only be read ('r'), or none that may be created ('n'), is read or left at the defaults;
+// OK then says why nothing was stored.
 TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
-    HKEY machine = nullptr;
-    RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Vorlex Tests", 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &machine,
-                    nullptr);
-    RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
+    HKEY machine = nullptr, bare = nullptr;  // bare: volatile, so no lasting key can be made under it
+    RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Vorlex Tests", &machine);
+    RegCreateKeyExA(machine, "bare", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &bare, nullptr);
     boxHook = SetWindowsHookExA(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
-    HWND window = CreateWindowExA(0, "STATIC", "app test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
+    HWND window = CreateWindowExA(0, "#32770", "app test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     for (const int id : {kIdRadio800x600, kIdRadio1024x768, kIdRadio1280x1024, kIdDensityEdit, kIdHighlightEdit})
         CreateWindowExA(0, id < kIdDensityEdit ? "BUTTON" : "EDIT", "",
                         WS_CHILD | (id < kIdDensityEdit ? BS_AUTORADIOBUTTON : 0), 0, 0, 10, 10, window,
                         reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), nullptr, nullptr);
+    using S = SettingsSource;
+    const std::string admin = "Administrator rights are needed to change these settings.";
     const struct {
         const char* resolution;      // null: missing
         int64_t density, highlight;  // -1: missing
@@ -73,6 +76,9 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
         int pick;                    // 0: no OK; else the radio picked with the texts below
         const char *density_text, *highlight_text;
         const char* stored;  // Resolution, Density, HighlightDensity afterwards
+        char access = 'w';
+        S source = S::kWritable;
+        std::string box = "";  // shown after OK; the dialog ends unless write access was refused
     } cases[] = {
         {"800x600", 5, 6, kIdRadio800x600, 0, "", "", "800x600 5 6"},
         {"1280x1024", 1000, 250, kIdRadio1280x1024, 0, "", "", "1280x1024 1000 250"},  // taken as stored
@@ -82,17 +88,33 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
         {"1280x1024 at 60 hertz", 5, 6, kIdRadio1024x768, 0, "", "", " 5 6"},  // over 20 bytes: rewritten
         {nullptr, -1, -1, kIdRadio1024x768, kIdRadio1280x1024, "1000", "250", "1280x1024 400 100"},
         {"1280x1024", 5, 6, kIdRadio1280x1024, kIdRadio800x600, "400", "100", "800x600 400 100"},
+        {"1280x1024", 5, 6, kIdRadio1280x1024, kIdRadio800x600, "7", "7", "1280x1024 5 6", 'r', S::kReadOnly, admin},
+        {nullptr, 5, -1, kIdRadio1024x768, 0, "", "", "(none) 5 (none)", 'r', S::kReadOnly},
+        {nullptr, -1, -1, kIdRadio1024x768, kIdRadio800x600, "7", "7", "(none) (none) (none)", 'n', S::kDefaults,
+         "Unable to open registry key to store values"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
         Reset();
         RegDeleteTreeA(machine, "Software");
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, c.access == 'n' ? bare : machine);
         if (c.resolution)
             RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Resolution", REG_SZ, c.resolution,
                             static_cast<DWORD>(std::strlen(c.resolution)));
         for (const auto& [name, value] : {std::pair{"Density", c.density}, std::pair{"HighlightDensity", c.highlight}})
             if (const DWORD v = static_cast<DWORD>(value); value >= 0)
                 RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, name, REG_DWORD, &v, sizeof v);
+        if (HKEY key = nullptr; c.access == 'r') {  // read and delete only
+            PSECURITY_DESCRIPTOR readOnly = nullptr;
+            ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &readOnly,
+                                                                 nullptr);
+            RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, WRITE_DAC, &key);
+            RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly);
+            RegCloseKey(key);
+            LocalFree(readOnly);
+        }
+        EXPECT_EQ(LoadSettings(window), c.source);
+        ShowWindow(window, SW_SHOWNA);
         EXPECT_EQ(ScreenSaverConfigureDialog(window, WM_INITDIALOG, 0, 0), TRUE);
         EXPECT_EQ(IsDlgButtonChecked(window, c.shown), BST_CHECKED);
         if (c.pick != 0) {
@@ -100,16 +122,17 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
             SetDlgItemTextA(window, kIdDensityEdit, c.density_text);
             SetDlgItemTextA(window, kIdHighlightEdit, c.highlight_text);
             EXPECT_EQ(ScreenSaverConfigureDialog(window, WM_COMMAND, IDOK, 0), TRUE);
+            EXPECT_EQ(IsWindowVisible(window) != FALSE, c.box == admin) << "open after OK";
+            EXPECT_EQ(GetDlgItemInt(window, kIdDensityEdit, nullptr, FALSE), ParseDialogNumber(c.density_text));
         }
         EXPECT_EQ(Stored(), c.stored);
+        EXPECT_EQ(boxes, c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box});
+        boxes.clear();
     }
-    EXPECT_TRUE(boxes.empty());
-    RegDeleteTreeA(machine, "Software");  // no key: nothing stored, one box
-    EXPECT_EQ(ScreenSaverConfigureDialog(window, WM_COMMAND, IDOK, 0), TRUE);
-    EXPECT_EQ(boxes, std::vector<std::string>{"Unable to open registry key to store values"});
     DestroyWindow(window);
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     RegCloseKey(machine);
+    RegCloseKey(bare);
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vorlex Tests");
     UnhookWindowsHookEx(boxHook);
     Reset();

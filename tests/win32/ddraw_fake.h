@@ -1,10 +1,7 @@
 #pragma once
 
-// A DirectDraw double for the display manager. Any call can be made to fail by name
-// ("SetDisplayMode", "back.Lock", "primary.Restore", ...), for a number of calls or for
-// good; every call is traced. Surface memory moves on restore (filled with kFresh: its
-// contents are undefined). Release only counts: the device owns every object, and a
-// reference left over is a leak.
+// A DirectDraw double. Any call can fail by name ("back.Lock", ...), for a number of calls or for good;
+// calls are traced. Restored memory moves. The device owns every object: a reference left over is a leak.
 
 #include <windows.h>
 
@@ -79,7 +76,7 @@ struct Device : IDirectDraw, IDirectDrawClipper {
     Surface* primary = nullptr;
     Surface* back = nullptr;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    FAKE_UNUSED(QueryInterface, REFIID, void**)
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
     ULONG STDMETHODCALLTYPE Release() override { return Call("Release", std::to_string(refs - 1)), --refs; }
     HRESULT STDMETHODCALLTYPE CreateClipper(DWORD, LPDIRECTDRAWCLIPPER* out, IUnknown*) override {
@@ -147,7 +144,7 @@ struct Surface : IDirectDrawSurface {
     IDirectDrawClipper* clipper = nullptr;
     RECT lastDst = {};
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void**) override { return E_NOINTERFACE; }
+    FAKE_UNUSED(QueryInterface, REFIID, void**)
     ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs); }
     ULONG STDMETHODCALLTYPE Release() override {
         if (--refs == 0 && clipper != nullptr) clipper->Release();

@@ -1,7 +1,6 @@
 #pragma once
 
-// Helpers of the Win32 tests: the debug log into a file of its own, a wait, and Rig, a display manager over the
-// DirectDraw double.
+// Helpers of the Win32 tests.
 
 #include <gtest/gtest.h>
 #include <windows.h>
@@ -73,7 +72,7 @@ struct Rig {
             for (int x = 0; x < s->width; ++x) s->pixels[y * s->pitch + x] = colour;
         return true;
     }
-    // Calls Present until it shows the frame: the number of calls, or -1.
+    // Present calls until the frame is shown, or -1.
     int Presents(int limit = 10) {
         for (int i = 1; i <= limit; ++i)
             if (m->Present() == 0) return i;
