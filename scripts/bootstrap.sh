@@ -15,12 +15,15 @@ native_pkgs=(
   clang libclang-rt-14-dev clang-format
   g++-mingw-w64-i686 binutils-mingw-w64-i686
   nsis icoutils zip  # Windows installer and zip; wrestool reads the version record
+  xserver-xephyr     # two monitors for Wine
 )
 # Wine runs the x86_64 build everywhere; where the kernel executes 32-bit programs, Wine's 32-bit
 # half (wine32:i386) comes too, so the tests also run the i686 product. Elsewhere wine32 cannot
 # start and would shadow the 64-bit loader, so it is kept out.
 wine_pkgs=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+linux_only=0
 if [ "${1:-}" = --linux ]; then
+  linux_only=1
   native_pkgs=("${linux_pkgs[@]}")
   wine_pkgs=()
 fi
@@ -41,7 +44,9 @@ runs_32bit() {
 
 missing=()
 add_i386=0
-if runs_32bit; then
+if [ "$linux_only" = 1 ]; then
+  :  # no Wine at all
+elif runs_32bit; then
   dpkg --print-foreign-architectures | grep -qx i386 || add_i386=1
   wine_pkgs+=(wine32:i386)
 elif dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
