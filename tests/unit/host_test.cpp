@@ -66,13 +66,25 @@ TEST(Dismissal, InputThatClosesHidesOrIsChecked) {
                  {msg::kShowWindow, 1, {0, 1, 0, 0}},
                  {msg::kSetCursor, 0, {0, 1, 0, 1}},
                  {msg::kMouseMove, 0, {0, 0, 1, 0}},
-                 {0x0101 /* key up */, 'A', {0, 0, 0, 0}}};
+                 {msg::kRButtonDown, 0, {1, 0, 0, 0}},
+                 {msg::kMButtonDown, 0, {1, 0, 0, 0}},
+                 {msg::kSysKeyDown, 0x12 /* Alt */, {1, 0, 0, 0}},
+                 {0x0101 /* key up */, 'A', {0, 0, 0, 0}},
+                 {0x0202 /* left button up */, 0, {0, 0, 0, 0}},
+                 {0x0203 /* left double click */, 0, {0, 0, 0, 0}},
+                 {0x020A /* wheel */, 0x780000, {0, 0, 0, 0}},
+                 {0x0102 /* character */, 'a', {0, 0, 0, 0}}};
     for (const auto& c : cases) {
         const InputVerdict v = ClassifySaverInput(c.message, c.wParam);
         EXPECT_EQ(std::vector<bool>({v.postClose, v.hideCursor, v.checkMouse, v.returnOne}), c.verdict)
             << std::hex << c.message << " " << c.wParam;
     }
-    EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, msg::kScScreenSave, false, false), SaverRoute::kReturnZero);
+    // Switching away and starting another saver are refused full-screen, passed on in the preview.
+    for (const uintptr_t command : {msg::kScScreenSave, msg::kScNextWindow, msg::kScPrevWindow}) {
+        EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, command, false, false), SaverRoute::kReturnZero) << command;
+        EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, command, true, false), SaverRoute::kPassOn) << command;
+    }
+    EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, 0xF060 /* close */, false, false), SaverRoute::kPassOn);
     const ScreenPoint from{100, 100}, moves[] = {{102, 99}, {98, 98}, {97, 102}, {100, 95}, {INT_MIN, INT_MIN}};
     std::vector<uint32_t> distances, closes, swallowed;
     for (const ScreenPoint& to : moves) {
