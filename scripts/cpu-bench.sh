@@ -34,6 +34,7 @@ trap harness_stop EXIT
 harness_start_xvfb 24 1280x1024
 export DISPLAY=$HARNESS_DISPLAY
 xvfb_pid=${HARNESS_PIDS[-1]}
+harness_reg_view "$build/out/vorlex.scr"
 harness_wine_prefix "$build/bench-prefix" 1280x1024
 wineserver -p </dev/null >/dev/null 2>&1
 # This prefix's wineserver works in /tmp/.wine-UID/server-DEV-INODE of the prefix.
