@@ -69,11 +69,9 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) Zelvoran, MIT licence
   ${Loop}
 !macroend
 
-; Ends the install after a failed write or rename: the new files' temporary copies go, the
-; previous version stays as it was (its entry is written only after both files are in place).
+; Ends the install after a failed rename; the previous version stays as it was (its entry is
+; written only after both files are in place).
 Function Failed
-  Delete "$WINDIR\vorlex.scr.new"
-  Delete "$WINDIR\glyph2.ani.new"
   MessageBox MB_OK|MB_ICONSTOP \
     "The files could not be written into $WINDIR (is the disk full?).$\r$\n$\r$\nThe previous version has been kept." \
     /SD IDOK
@@ -170,6 +168,12 @@ Section "Make Vorlex the current screen saver" SecActivate
   System::Call 'user32::SystemParametersInfo(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_UPDATEINIFILE_SENDCHANGE})'
   SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:${DESKTOP_KEY}" /TIMEOUT=2000
 SectionEnd
+
+; Any failure, also a write that NSIS itself gives up on: the temporary copies go.
+Function .onInstFailed
+  Delete "$WINDIR\vorlex.scr.new"
+  Delete "$WINDIR\glyph2.ani.new"
+FunctionEnd
 
 Function .onInit
   ; Silent installs leave the current saver alone unless /ACTIVATE asks otherwise.
