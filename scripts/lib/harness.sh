@@ -129,7 +129,10 @@ harness_bg() {  # FILE COMMAND...
 harness_wait() {  # FILE SECONDS
   local _
   for _ in $(seq $(($2 * 20))); do
-    [ -s "$1" ] && { cat "$1"; return 0; }
+    if [ -s "$1" ]; then
+      cat "$1"
+      return 0
+    fi
     sleep 0.05
   done
   return 1
@@ -139,7 +142,10 @@ harness_wait() {  # FILE SECONDS
 harness_wine_pid() {  # PATTERN
   local pid _
   for _ in $(seq 200); do
-    pid=$(pgrep -n -f "$1") && { echo "$pid"; return 0; }
+    if pid=$(pgrep -n -f "$1"); then
+      echo "$pid"
+      return 0
+    fi
     sleep 0.05
   done
   echo "harness: $1 did not start" >&2

@@ -19,7 +19,7 @@ use() {  # "": a 24-bit screen in a desktop larger than every mode; 16: a 16-bit
   export DISPLAY=${DISPLAYS[${1:-24}]}
   harness_wine_prefix "$S/prefix${1:-}" "$([ "${1:-}" ] || echo 1600x1200)"
   W=$WINEPREFIX/drive_c/windows
-  wineserver -p </dev/null >/dev/null 2>&1 || true  # one server for all cases, unless one runs
+  wineserver -p </dev/null >/dev/null 2>&1 || true  # one server for all cases
   settings 1024x768 300 8
 }
 probe() { harness_out wine 'C:\vorlex_probe.exe' "$@"; }
@@ -89,7 +89,7 @@ in_order() {  # FILE LINE...: the first of each of these lines in the file, in t
   is "lines in order" "$(grep -xF -f <(echo "$want") "$1" | awk '!seen[$0]++')" "$want"
 }
 
-case_template() {  # the icon group Windows shows and the exports it calls (the dialog: commands)
+case_template() {  # the icon group Windows shows, the exports it calls (the dialog: commands)
   wrestool -x --raw -t14 -n104 "$VORLEX_SCR" | grep -q . || fail "no icon group 104"
   is "export directory" "$("$VORLEX_OBJDUMP" -p "$VORLEX_SCR" |
     sed -n 's/^Name[ \t].* //p; s/^\t\[ *[0-9]*\] \([^ ]*\)$/\1/p' | xargs)" \
@@ -172,7 +172,7 @@ case_fullscreen_input() {
   ends 0 "after 5 pixels"
 }
 
-case_picture() {  # the three settings change what is drawn; the rain reaches the right and bottom edges
+case_picture() {  # the three settings change what is drawn; the rain reaches the right and bottom
   use
   before=$(probe mode)
   # settings; share of green pixels, of bright (highlighted) ones: from, to

@@ -47,13 +47,13 @@ refused() {  # WHAT COMMAND...: a silent install that must fail and change nothi
   diff <(echo "$before") <(echo "$(installed)") || fail "$1: the installed version changed"
 }
 # 400 KiB of file size stand in for a full disk: the module does not fit, the glyph file does. The limit
-# must not reach the Wine server's registry files: one runs (for 3 s more) before.
+# must not reach the Wine server's registry files: one runs (3 s more) before.
 full_disk() {
   wineserver -p3 </dev/null >/dev/null 2>&1 || true
   (trap '' XFSZ && ulimit -f 400 && wine "$@")
 }
 
-# Silent install, activated; the folder is the entry's (Program Files (x86) for i686 on 64-bit Windows).
+# Silent install, activated; the folder is the entry's (Program Files (x86) for i686 on x64).
 install /ACTIVATE
 loc=$(value "$UNINSTALL" InstallLocation)
 [[ $loc == 'C:\Program Files'*'\Vorlex' ]] || fail "InstallLocation: '$loc'"
