@@ -93,7 +93,8 @@ saver_pids() {
 finish_cycle() {  # WHAT EXPECTED-CODE LOG|-
   local rc what=$1
   cycles=$((cycles + 1))
-  [ $((cycles % 10)) != 0 ] || echo "soak: $cycles cycles, $hangs hangs, $leftovers leftovers, $repeats repeats ($(date +%T))"
+  [ $((cycles % 10)) != 0 ] ||
+    echo "soak: $cycles cycles, $hangs hangs, $leftovers leftovers, $repeats repeats ($(date +%T))"
   if ! rc=$(harness_wait "$dir/exit" 15); then
     problem hangs "did not end"
     restart_wine
