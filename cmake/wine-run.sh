@@ -18,5 +18,6 @@ screen=${VORLEX_XVFB_SCREEN:-1280x1024x16}
 # The prefix's wineserver outlives this run, for the next test; the X server does not.
 trap 'harness_stop --x-only' EXIT
 harness_use_display "${screen##*x}" "${screen%x*}"
+harness_reg_view "$1"
 harness_wine_prefix "$prefix"
 wine "$@"

@@ -34,6 +34,7 @@ trap harness_stop EXIT
 harness_start_xvfb 24 1280x1024
 export DISPLAY=$HARNESS_DISPLAY
 xvfb_pid=${HARNESS_PIDS[-1]}
+harness_reg_view "$build/out/vorlex.scr"
 harness_wine_prefix "$build/bench-prefix" 1280x1024
 wineserver -p </dev/null >/dev/null 2>&1
 # This prefix's wineserver works in /tmp/.wine-UID/server-DEV-INODE of the prefix.
@@ -68,9 +69,13 @@ measure_cpu() {  # PATTERN PROGRAM ARGS...
   local launch=$! pid p0 x0 s0 p1 x1 s1
   pid=$(harness_wine_pid "$pattern")
   sleep "$settle"
-  p0=$(ticks "$pid"); x0=$(ticks "$xvfb_pid"); s0=$( [ -n "$server" ] && ticks "$server" || echo 0)
+  p0=$(ticks "$pid")
+  x0=$(ticks "$xvfb_pid")
+  s0=$(ticks "${server:-none}")
   sleep "$cpu_seconds"
-  p1=$(ticks "$pid"); x1=$(ticks "$xvfb_pid"); s1=$( [ -n "$server" ] && ticks "$server" || echo 0)
+  p1=$(ticks "$pid")
+  x1=$(ticks "$xvfb_pid")
+  s1=$(ticks "${server:-none}")
   stop_program "$launch"
   awk -v p=$((p1 - p0)) -v x=$((x1 - x0)) -v s=$((s1 - s0)) -v t="$cpu_seconds" -v c="$clk" \
     'BEGIN { printf "%.1f %.1f %.1f\n", 100 * p / c / t, 100 * x / c / t, 100 * s / c / t }'

@@ -30,6 +30,7 @@ headless=0
 [ -n "${DISPLAY:-}" ] || headless=1
 trap harness_stop EXIT
 harness_use_display 24 "$desktop"
+harness_reg_view "$build/out/vorlex.scr"
 harness_wine_prefix "$build/run-prefix"
 
 windir=$WINEPREFIX/drive_c/windows

@@ -12,22 +12,17 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-build=$root/build/${VORLEX_PRESET:-windows64}  # this kind of machine runs only the x86_64 build under Wine
-n_s=100 n_p=30 n_c=20 minutes=10 renderer=gdi
-usage() {
-  echo "usage: soak.sh [--s N] [--p N] [--c N] [--minutes N] [--renderer gdi|gl]" >&2
-  exit 2
-}
-while [ $# -gt 0 ]; do
-  case $1 in
-    --s) n_s=$2 ;; --p) n_p=$2 ;; --c) n_c=$2 ;; --minutes) minutes=$2 ;;
-    --renderer) renderer=$2; [[ $renderer =~ ^(gdi|gl)$ ]] || usage ;;
-    *) usage ;;
-  esac
+build=$root/build/${VORLEX_PRESET:-windows64}
+declare -A n=([s]=100 [p]=30 [c]=20 [minutes]=10 [renderer]=gdi)
+while [ $# -gt 1 ] && [[ -v n[${1#--}] ]]; do
+  n[${1#--}]=$2
   shift 2
 done
-scr=${VORLEX_SCR:-$build/out/vorlex.scr} ani=${VORLEX_ANI:-$build/out/glyph2.ani}
-probe_exe=${VORLEX_PROBE:-$build/tests/e2e/vorlex_probe.exe}
+if [ $# != 0 ] || [[ ! ${n[renderer]} =~ ^(gdi|gl)$ ]]; then
+  echo "usage: soak.sh [--s N] [--p N] [--c N] [--minutes N] [--renderer gdi|gl]" >&2
+  exit 2
+fi
+scr=${VORLEX_SCR:-$build/out/vorlex.scr}
 dir=${VORLEX_SOAK_DIR:-$build/soak}
 key='HKLM\Software\Zelvoran\Vorlex Code Emulator'
 mkdir -p "$dir"
@@ -35,6 +30,7 @@ mkdir -p "$dir"
 # shellcheck source=lib/harness.sh
 . "$root/scripts/lib/harness.sh"
 trap harness_stop EXIT
+harness_reg_view "$scr"
 harness_start_xvfb 24 1600x1200
 screen24=$HARNESS_DISPLAY
 harness_start_xvfb 16
@@ -51,26 +47,23 @@ prefix() {  # 24|16
   fi
   windir=$WINEPREFIX/drive_c/windows
 }
-# Wine's output through a file: its daemons would hold a pipe.
-wine_out() {
-  local file=$dir/out.$$ rc=0
-  wine "$@" >"$file" 2>/dev/null || rc=$?
-  tr -d '\r' <"$file"
-  rm -f "$file"
-  return $rc
-}
+probe() { harness_out wine 'C:\vorlex_probe.exe' "$@"; }
 for depth in 24 16; do
   prefix "$depth"
   wineserver -p </dev/null >/dev/null 2>&1
-  cp "$scr" "$ani" "$windir/"
-  cp "$probe_exe" "$WINEPREFIX/drive_c/vorlex_probe.exe"
+  cp "$scr" "${VORLEX_ANI:-$build/out/glyph2.ani}" "$windir/"
+  cp "${VORLEX_PROBE:-$build/tests/e2e/vorlex_probe.exe}" "$WINEPREFIX/drive_c/vorlex_probe.exe"
   harness_reg add "$key" /v Resolution /d 1024x768 /f
   harness_reg add "$key" /v Density /t REG_DWORD /d 300 /f
   harness_reg add "$key" /v HighlightDensity /t REG_DWORD /d 8 /f
-  harness_wine_renderer "$renderer"
+  harness_wine_renderer "${n[renderer]}"
 done
 
 cycles=0 repeats=0 hangs=0 wrong_exit=0 leftovers=0 bad_logs=0 key_changes=0
+problem() {  # COUNTER WHAT
+  eval "$1=\$(($1 + 1))"
+  echo "soak: $what cycle $cycles $2" >&2
+}
 
 # Ends this prefix's programs and starts its server again.
 restart_wine() {
@@ -80,9 +73,10 @@ restart_wine() {
 }
 # The saver's window is there and its render thread has started (or it ended).
 wait_running() {  # LOG [PARENT]
-  wine_out 'C:\vorlex_probe.exe' find "${2:-0}" WindowsScreenSaverClass 15000 >/dev/null || true
+  probe find "${2:-0}" WindowsScreenSaverClass 15000 >/dev/null || true
   for _ in $(seq 300); do
-    grep -qF "[DrawVorlex] Thread created" "$windir/$1" 2>/dev/null || [ -s "$dir/exit" ] && break
+    ! grep -qF "[DrawVorlex] Thread created" "$windir/$1" 2>/dev/null || break
+    [ ! -s "$dir/exit" ] || break
     sleep 0.05
   done
 }
@@ -91,41 +85,38 @@ random_pause() { sleep "$(awk -v r="$RANDOM" 'BEGIN { printf "%.2f", 0.2 + 2.8 *
 saver_pids() {
   local pid
   for pid in $(pgrep -f 'vorlex\.scr' || true); do
-    tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" && echo "$pid"
+    ! tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || echo "$pid"
   done
-  return 0
 }
 
 # Waits for the saver's exit code; a hang or a leftover ends this prefix's programs.
 finish_cycle() {  # WHAT EXPECTED-CODE LOG|-
-  local rc
+  local rc what=$1
   cycles=$((cycles + 1))
-  [ $((cycles % 10)) != 0 ] || echo "soak: $cycles cycles, $hangs hangs, $leftovers leftovers, $repeats repeats ($(date +%T))"
+  [ $((cycles % 10)) != 0 ] ||
+    echo "soak: $cycles cycles, $hangs hangs, $leftovers leftovers, $repeats repeats ($(date +%T))"
   if ! rc=$(harness_wait "$dir/exit" 15); then
-    hangs=$((hangs + 1))
-    echo "soak: $1 cycle $cycles did not end" >&2
+    problem hangs "did not end"
     restart_wine
     return
   fi
-  [ "$rc" = "$2" ] || { wrong_exit=$((wrong_exit + 1)); echo "soak: $1 cycle $cycles ended with $rc" >&2; }
+  [ "$rc" = "$2" ] || problem wrong_exit "ended with $rc"
   sleep 0.3
   if [ -n "$(saver_pids)" ]; then
-    leftovers=$((leftovers + 1))
-    echo "soak: $1 cycle $cycles left a process" >&2
+    problem leftovers "left a process"
     restart_wine
   fi
-  if [ "$3" != - ]; then
-    grep -qF "[InitErrorMsg] DEBUG SESSION STARTED" "$windir/$3" 2>/dev/null &&
-      [ "$(tail -1 "$windir/$3")" = "[StopErrorMsg] DEBUG SESSION TERMINATED" ] ||
-      { bad_logs=$((bad_logs + 1)); echo "soak: $1 cycle $cycles: log without its start or stop line" >&2; }
+  local log=$windir/$3
+  if [ "$3" != - ] && ! { grep -qF "[InitErrorMsg] DEBUG SESSION STARTED" "$log" 2>/dev/null &&
+    [ "$(tail -1 "$log")" = "[StopErrorMsg] DEBUG SESSION TERMINATED" ]; }; then
+    problem bad_logs "wrote a log without its start or stop line"
   fi
-  [ "$(wine_out reg query "$key")" = "$settings" ] ||
-    { key_changes=$((key_changes + 1)); echo "soak: $1 cycle $cycles changed the settings" >&2; }
+  [ "$(harness_reg query "$key")" = "$settings" ] || problem key_changes "changed the settings"
 }
 
 prefix 24
-settings=$(wine_out reg query "$key")
-for _ in $(seq "$n_s"); do
+settings=$(harness_reg query "$key")
+for _ in $(seq "${n[s]}"); do
   rm -f "$windir/vorlexcode_fs.log"
   xdotool mousemove 300 300
   harness_bg "$dir/exit" wine 'C:\windows\vorlex.scr' /s
@@ -141,32 +132,32 @@ for _ in $(seq "$n_s"); do
       2) xdotool mousemove_relative 20 20 ;;
     esac
     [ "$try" = 1 ] || repeats=$((repeats + 1))
-    harness_wait "$dir/exit" 5 >/dev/null && break
+    ! harness_wait "$dir/exit" 5 >/dev/null || break
   done
   finish_cycle /s 0 vorlexcode_fs.log
 done
-for _ in $(seq "$n_c"); do
+for _ in $(seq "${n[c]}"); do
   harness_bg "$dir/exit" wine 'C:\windows\vorlex.scr' /c
-  wine_out 'C:\vorlex_probe.exe' dialog 10000 cancel >/dev/null || true
+  probe dialog 10000 cancel >/dev/null || true
   finish_cycle /c 0 -
 done
 
 prefix 16
-settings=$(wine_out reg query "$key")
-for _ in $(seq "$n_p"); do
+settings=$(harness_reg query "$key")
+for _ in $(seq "${n[p]}"); do
   rm -f "$windir/vorlexcode.log"
   wine 'C:\vorlex_probe.exe' host 320 240 60 >"$dir/host.out" 2>/dev/null </dev/null &
-  for _ in $(seq 100); do [ -s "$dir/host.out" ] && break; sleep 0.1; done
-  parent=$(head -1 "$dir/host.out" | cut -d' ' -f1)
+  parent=$(harness_wait "$dir/host.out" 10 | head -1 | cut -d' ' -f1)
   harness_bg "$dir/exit" wine 'C:\windows\vorlex.scr' /p "$parent"
   wait_running vorlexcode.log "$parent"
   random_pause
-  wine_out 'C:\vorlex_probe.exe' post "$parent" 0x10 0 0 >/dev/null || true
+  probe post "$parent" 0x10 0 0 >/dev/null || true
   finish_cycle /p 0 vorlexcode.log
 done
 
 # The long run: resident memory of the saver's process, and flips counted from Wine's trace.
 rss_first=- rss_last=- fps_last=- memory_ok=1
+minutes=${n[minutes]}
 if [ "$minutes" -gt 0 ]; then
   prefix 24
   flips=$dir/flips.txt
@@ -179,17 +170,18 @@ if [ "$minutes" -gt 0 ]; then
   for minute in $(seq 2 "$minutes"); do
     before=$(wc -l <"$flips")
     sleep 60
-    fps_last=$(( ($(wc -l <"$flips") - before) / 60 ))
+    fps_last=$((($(wc -l <"$flips") - before) / 60))
     echo "soak: minute $minute: $(rss) KiB resident, $fps_last frames/s"
   done
   rss_last=$(rss)
   xdotool key Escape
   sleep 2
-  [ "$minutes" -lt 2 ] || { [ $((rss_last - rss_first)) -lt 1024 ] && [ $((rss_first - rss_last)) -lt 1024 ] &&
-    [ "$fps_last" -gt 0 ]; } || memory_ok=0
+  if [ "$minutes" -ge 2 ] && ((rss_last - rss_first >= 1024 || rss_first - rss_last >= 1024 || fps_last <= 0)); then
+    memory_ok=0
+  fi
 fi
 
-echo "soak: $cycles cycles ($n_s /s, $n_p /p, $n_c /c): $hangs hangs, $leftovers leftovers," \
+echo "soak: $cycles cycles (${n[s]} /s, ${n[p]} /p, ${n[c]} /c): $hangs hangs, $leftovers leftovers," \
   "$wrong_exit wrong exit codes, $bad_logs logs without start or stop line, $key_changes settings changes," \
   "$repeats dismissals repeated"
 [ "$minutes" = 0 ] || echo "soak: resident memory at minute 1: $rss_first KiB, at minute $minutes: $rss_last KiB;" \

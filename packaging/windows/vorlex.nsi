@@ -25,6 +25,8 @@ RequestExecutionLevel admin
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
 InstallDir "$PROGRAMFILES\Vorlex"
+; An upgrade keeps the folder of the installed version.
+InstallDirRegKey HKLM "${UNINSTALL_KEY}" "InstallLocation"
 BrandingText "${PRODUCT} ${VERSION}"
 ShowInstDetails show
 ShowUninstDetails show
@@ -67,17 +69,77 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) Zelvoran, MIT licence
   ${Loop}
 !macroend
 
+; Ends the install after a failed rename; the previous version stays as it was (its entry is
+; written only after both files are in place).
+Function Failed
+  MessageBox MB_OK|MB_ICONSTOP \
+    "The files could not be written into $WINDIR (is the disk full?).$\r$\n$\r$\nThe previous version has been kept." \
+    /SD IDOK
+  Abort "The files could not be written; the previous version has been kept."
+FunctionEnd
+
+; Moves the installed FILE aside (FILE.old) so that a failure can put it back.
+!macro Retire FILE
+  ${If} ${FileExists} "$WINDIR\${FILE}"
+    Rename "$WINDIR\${FILE}" "$WINDIR\${FILE}.old"
+  ${EndIf}
+!macroend
+
+!macro Restore FILE
+  Delete "$WINDIR\${FILE}"
+  Rename "$WINDIR\${FILE}.old" "$WINDIR\${FILE}"
+!macroend
+
+; Size and time of the glyph file as installed: the uninstaller removes only that file.
+!macro GlyphStamp OUT
+  StrCpy ${OUT} ""
+  ClearErrors
+  FileOpen $0 "$WINDIR\glyph2.ani" r
+  ${IfNot} ${Errors}
+    FileSeek $0 0 END $1
+    FileClose $0
+    GetFileTime "$WINDIR\glyph2.ani" $2 $3
+    StrCpy ${OUT} "$1 $2 $3"
+  ${EndIf}
+!macroend
+
 Section "-Vorlex screen saver" SecFiles
   !insertmacro RequireWritable "$WINDIR\vorlex.scr"
   !insertmacro RequireWritable "$WINDIR\glyph2.ani"
 
-  SetOutPath "$WINDIR"
-  File "${FILES_DIR}\vorlex.scr"
-  File "${FILES_DIR}\glyph2.ani"
+  Delete "$WINDIR\vorlex.scr.old"
+  Delete "$WINDIR\glyph2.ani.old"
+  ClearErrors
   SetOutPath "$INSTDIR"
   File "${DOCS_DIR}\LICENSE.txt"
   File "${DOCS_DIR}\DejaVu-LICENSE.txt"
   WriteUninstaller "$INSTDIR\uninstall.exe"
+  ; Both files under temporary names first: a full disk stops the install here, before anything is replaced.
+  SetOutPath "$WINDIR"
+  File "/oname=glyph2.ani.new" "${FILES_DIR}\glyph2.ani"
+  File "/oname=vorlex.scr.new" "${FILES_DIR}\vorlex.scr"
+  ${IfNot} ${Errors}
+    !insertmacro Retire vorlex.scr
+  ${EndIf}
+  ${IfNot} ${Errors}
+    !insertmacro Retire glyph2.ani
+    ${If} ${Errors}
+      !insertmacro Restore vorlex.scr
+    ${EndIf}
+  ${EndIf}
+  ${IfNot} ${Errors}
+    Rename "$WINDIR\vorlex.scr.new" "$WINDIR\vorlex.scr"
+    Rename "$WINDIR\glyph2.ani.new" "$WINDIR\glyph2.ani"
+    ${If} ${Errors}
+      !insertmacro Restore vorlex.scr
+      !insertmacro Restore glyph2.ani
+    ${EndIf}
+  ${EndIf}
+  ${If} ${Errors}
+    Call Failed
+  ${EndIf}
+  Delete /REBOOTOK "$WINDIR\vorlex.scr.old"
+  Delete /REBOOTOK "$WINDIR\glyph2.ani.old"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${VERSION}"
@@ -95,6 +157,8 @@ Section "-Vorlex screen saver" SecFiles
   ${GetSize} "$WINDIR" "/M=glyph2.ani /S=0K /G=0" $2 $3 $4
   IntOp $1 $1 + $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $1
+  !insertmacro GlyphStamp $1
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "GlyphFile" $1
 SectionEnd
 
 Section "Make Vorlex the current screen saver" SecActivate
@@ -104,6 +168,12 @@ Section "Make Vorlex the current screen saver" SecActivate
   System::Call 'user32::SystemParametersInfo(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_UPDATEINIFILE_SENDCHANGE})'
   SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:${DESKTOP_KEY}" /TIMEOUT=2000
 SectionEnd
+
+; Any failure, also a write that NSIS itself gives up on: the temporary copies go.
+Function .onInstFailed
+  Delete "$WINDIR\vorlex.scr.new"
+  Delete "$WINDIR\glyph2.ani.new"
+FunctionEnd
 
 Function .onInit
   ; Silent installs leave the current saver alone unless /ACTIVATE asks otherwise.
@@ -138,7 +208,12 @@ Section "Uninstall"
   ${EndIf}
 
   Delete /REBOOTOK "$WINDIR\vorlex.scr"
-  Delete /REBOOTOK "$WINDIR\glyph2.ani"
+  ; A glyph file of the user's own (another size or time than the one installed) stays.
+  ReadRegStr $4 HKLM "${UNINSTALL_KEY}" "GlyphFile"
+  !insertmacro GlyphStamp $5
+  ${If} $4 == $5
+    Delete /REBOOTOK "$WINDIR\glyph2.ani"
+  ${EndIf}
   Delete "$WINDIR\vorlexcode.log"
   Delete "$WINDIR\vorlexcode_fs.log"
   Delete "$INSTDIR\LICENSE.txt"

@@ -6,6 +6,11 @@
 #   harness_start_xvfb DEPTH [SIZE]    start Xvfb on a free display; sets HARNESS_DISPLAY (":N");
 #                                      HARNESS_XVFB_ARGS are added to its command line
 #   harness_use_display DEPTH [SIZE]   keep $DISPLAY if there is one, else start Xvfb and export it
+#   harness_reg_view MODULE            the registry view of MODULE (x86_64: /reg:64, i686: /reg:32) for
+#                                      every harness_reg after it; call it before harness_wine_prefix
+#   harness_reg ARGS...                `wine reg ARGS` in that view, quietly; a query prints what it read
+#                                      and fails as reg does
+#   harness_out COMMAND...             run COMMAND, print its standard output without CRs, return its code
 #   harness_wine_prefix DIR [DESKTOP]  make DIR a ready Wine prefix (idempotent, locked) and export
 #                                      WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES; with DESKTOP (WxH)
 #                                      every program of a new prefix runs in a virtual desktop
@@ -68,7 +73,35 @@ harness_wine_prefix() {  # DIR [DESKTOP]
   ) 9>"$prefix.lock"
 }
 
-harness_reg() { wine reg "$@" </dev/null >/dev/null 2>&1 || true; }
+# On multiarch Wine `wine reg` is the 32-bit reg.exe and sees the 32-bit view, while an x86_64
+# module uses the 64-bit one: every call names the view of the module under test.
+harness_reg_view() {  # MODULE: by its PE header's machine field
+  local at
+  at=$(od -An -tu4 -j60 -N4 "$1" | tr -d ' ')
+  case $(od -An -tx2 -j$((at + 4)) -N2 "$1" | tr -d ' ') in
+    8664) HARNESS_REG_VIEW=/reg:64 ;;
+    014c) HARNESS_REG_VIEW=/reg:32 ;;
+    *) echo "harness: $1 is neither an x86_64 nor an i686 module" >&2 && return 1 ;;
+  esac
+}
+
+harness_reg() {  # ARGS...
+  if [ "$1" = query ]; then
+    harness_out wine reg "$@" "${HARNESS_REG_VIEW:?harness_reg_view first}"
+  else
+    wine reg "$@" "${HARNESS_REG_VIEW:?harness_reg_view first}" </dev/null >/dev/null 2>&1 || true
+  fi
+}
+
+# Through a file: a Wine server that the command starts would hold a pipe open.
+harness_out() {  # COMMAND...
+  local file rc=0
+  file=$(mktemp)
+  "$@" </dev/null >"$file" 2>/dev/null || rc=$?
+  tr -d '\r' <"$file"
+  rm -f "$file"
+  return $rc
+}
 
 # Wine's OpenGL renderer on a virtual X server (Mesa's software driver) grows by about 380 KiB
 # a minute on its own (a program with the same display set-up, render loop and flips that draws
@@ -97,7 +130,10 @@ harness_bg() {  # FILE COMMAND...
 harness_wait() {  # FILE SECONDS
   local _
   for _ in $(seq $(($2 * 20))); do
-    [ -s "$1" ] && { cat "$1"; return 0; }
+    if [ -s "$1" ]; then
+      cat "$1"
+      return 0
+    fi
     sleep 0.05
   done
   return 1
@@ -107,7 +143,10 @@ harness_wait() {  # FILE SECONDS
 harness_wine_pid() {  # PATTERN
   local pid _
   for _ in $(seq 200); do
-    pid=$(pgrep -n -f "$1") && { echo "$pid"; return 0; }
+    if pid=$(pgrep -n -f "$1"); then
+      echo "$pid"
+      return 0
+    fi
     sleep 0.05
   done
   echo "harness: $1 did not start" >&2

@@ -1,105 +1,137 @@
 #!/usr/bin/env bash
-# The Windows installer under Wine, in a fresh prefix of its own: a silent install that
-# makes Vorlex the current saver, the installed saver running full-screen, an upgrade over
-# it, a silent uninstall, and the module's version record.
-set -euo pipefail
+# The Windows installer under Wine, in a fresh prefix of its own: install, failed upgrades that leave the
+# installed version whole, that version running, an upgrade, uninstalls; the module's version record.
+set -Eeuo pipefail
 : "${VORLEX_RELEASE_DIR:?}" "${VORLEX_SETUP:?}" "${VORLEX_OUT_DIR:?}" "${VORLEX_VERSION:?}"
-# shellcheck source=../../scripts/lib/harness.sh
 . "$(dirname "$0")/../../scripts/lib/harness.sh"
-trap harness_stop EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-pass() { echo "ok: $*"; }
+fail() {
+  echo "FAIL: $*" >&2
+  at=
+  exit 1
+}
+trap 'at="line $LINENO: $BASH_COMMAND"' ERR
+trap 'rc=$? && harness_stop && [ $rc = 0 ] || [ -z "${at:-}" ] || echo "FAIL: $at" >&2' EXIT
+is() { [ "$2" = "$3" ] || fail "$1: got '$2', expected '$3'"; }
 
 V=$VORLEX_VERSION
+OUT=$VORLEX_OUT_DIR
 UNINSTALL='HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Vorlex'
 SETTINGS='HKLM\Software\Zelvoran\Vorlex Code Emulator'
 DESKTOP='HKCU\Control Panel\Desktop'
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEPREFIX=$VORLEX_RELEASE_DIR/prefix
+export WINEPREFIX=$VORLEX_RELEASE_DIR/prefix
 rm -rf "$VORLEX_RELEASE_DIR"
 harness_start_xvfb 24 1280x1024
 export DISPLAY=$HARNESS_DISPLAY
+harness_reg_view "$OUT/vorlex.scr"
 harness_wine_prefix "$WINEPREFIX"
-[ -f "$WINEPREFIX/system.reg" ] || fail "Wine could not set up $WINEPREFIX (can this machine run 32-bit programs?)"
 W=$WINEPREFIX/drive_c/windows
-PF="$WINEPREFIX/drive_c/Program Files/Vorlex"
-query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
-value() { query "$1" /v "$2" | sed -n "s/^    $2    REG_[A-Z_]*    //p"; }
+value() { harness_reg query "$1" /v "$2" | sed -n "s/^    $2    REG_[A-Z_]*    //p"; }
 install() {
   wine "$VORLEX_SETUP" /S "$@" || fail "installer $* ended with $?"
-  cmp -s "$W/vorlex.scr" "$VORLEX_OUT_DIR/vorlex.scr" && cmp -s "$W/glyph2.ani" "$VORLEX_OUT_DIR/glyph2.ani" ||
-    fail "installer $* did not put this build's files into C:\\windows"
+  cmp "$W/vorlex.scr" "$OUT/vorlex.scr" && cmp "$W/glyph2.ani" "$OUT/glyph2.ani" || fail "installer $*: other files"
+}
+uninstall() {
+  wine "$PF/uninstall.exe" /S
+  wineserver -w
+}
+# The installed files, any beside them, the uninstall entry.
+installed() {
+  (cd "$W" && ls -l --full-time -- *.scr* *.ani* && md5sum vorlex.scr glyph2.ani)
+  harness_reg query "$UNINSTALL"
+}
+refused() {  # WHAT COMMAND...: a silent install that must fail and change nothing
+  local before rc=0
+  before=$(installed)
+  "${@:2}" "$VORLEX_SETUP" /S || rc=$?
+  [ $rc != 0 ] || fail "$1: the install ended with 0"
+  diff <(echo "$before") <(echo "$(installed)") || fail "$1: the installed version changed"
+}
+# 400 KiB of file size stand in for a full disk: the module does not fit, the glyph file does. The limit
+# must not reach the Wine server's registry files: one runs (3 s more) before.
+full_disk() {
+  wineserver -p3 </dev/null >/dev/null 2>&1 || true
+  (trap '' XFSZ && ulimit -f 400 && wine "$@")
 }
 
-# --- silent install, activated
+# Silent install, activated; the folder is the entry's (Program Files (x86) for i686 on x64).
 install /ACTIVATE
-[ -f "$PF/LICENSE.txt" ] && [ -f "$PF/DejaVu-LICENSE.txt" ] || fail "licences missing in $PF"
-entry=$(query "$UNINSTALL")
+loc=$(value "$UNINSTALL" InstallLocation)
+[[ $loc == 'C:\Program Files'*'\Vorlex' ]] || fail "InstallLocation: '$loc'"
+PF=$WINEPREFIX/drive_c/$(tr '\\' / <<<"${loc#C:\\}")
+ls "$PF/LICENSE.txt" "$PF/DejaVu-LICENSE.txt"
+entry=$(harness_reg query "$UNINSTALL")
 for line in "DisplayName    REG_SZ    Vorlex Code Emulator" "DisplayVersion    REG_SZ    $V" \
   "Publisher    REG_SZ    Zelvoran" 'DisplayIcon    REG_SZ    C:\windows\vorlex.scr,0' \
-  'UninstallString    REG_SZ    "C:\Program Files\Vorlex\uninstall.exe"' \
-  'QuietUninstallString    REG_SZ    "C:\Program Files\Vorlex\uninstall.exe" /S' \
+  "UninstallString    REG_SZ    \"$loc\\uninstall.exe\"" \
+  "QuietUninstallString    REG_SZ    \"$loc\\uninstall.exe\" /S" \
   "NoModify    REG_DWORD    0x1" "NoRepair    REG_DWORD    0x1"; do
   grep -qxF "    $line" <<<"$entry" || fail "uninstall entry lacks '$line': $entry"
 done
 size=$(($(value "$UNINSTALL" EstimatedSize)))
 min=$((($(stat -c %s "$W/vorlex.scr") + $(stat -c %s "$W/glyph2.ani")) / 1024))
 ((size >= min && size < min + 1024)) || fail "EstimatedSize $size KiB, files $min KiB"
-[ "$(value "$DESKTOP" SCRNSAVE.EXE)" = 'C:\windows\vorlex.scr' ] || fail "SCRNSAVE.EXE: $(value "$DESKTOP" SCRNSAVE.EXE)"
-[ "$(value "$DESKTOP" ScreenSaveActive)" = 1 ] || fail "ScreenSaveActive: $(value "$DESKTOP" ScreenSaveActive)"
-pass "/S /ACTIVATE: files in C:\\windows, licences, uninstall entry ($V, $size KiB), SCRNSAVE.EXE set"
+is SCRNSAVE.EXE "$(value "$DESKTOP" SCRNSAVE.EXE)" 'C:\windows\vorlex.scr'
+is ScreenSaveActive "$(value "$DESKTOP" ScreenSaveActive)" 1
 
-# --- the installed saver, full-screen in a virtual desktop for two seconds
+# Failed upgrades of an older version (entry 0.9, older files); then it runs.
+harness_reg add "$UNINSTALL" /v DisplayVersion /d 0.9 /f
+touch -d 2001-01-01 "$W/vorlex.scr" "$W/glyph2.ani"
+refused "a full disk" full_disk
 log=$W/vorlexcode_fs.log
-xdotool mousemove 300 300 && sleep 0.2 && xdotool mousemove 301 300
+xdotool mousemove 300 300
 wine explorer /desktop=vorlex_release,1280x1024 'C:\windows\vorlex.scr' /s >/dev/null 2>&1 &
 saver=$!
-for _ in $(seq 300); do grep -qF "[DrawVorlex] Thread created" "$log" 2>/dev/null && break; sleep 0.1; done
+for _ in $(seq 300); do
+  ! grep -qF "[DrawVorlex] Thread created" "$log" 2>/dev/null || break
+  sleep 0.1
+done
 grep -qF "[DrawVorlex] Thread created" "$log" || fail "the installed saver did not start drawing"
-sleep 2
-kill -0 $saver 2>/dev/null || fail "the installed saver ended within two seconds"
-xdotool mousemove 700 600 && sleep 0.3 && xdotool mousemove 200 150 key Escape
-for _ in $(seq 150); do kill -0 $saver 2>/dev/null || break; sleep 0.1; done
+refused "the saver running" wine
+kill -0 $saver || fail "the saver ended during the install"
+xdotool mousemove 700 600 key Escape
+for _ in $(seq 150); do
+  kill -0 $saver 2>/dev/null || break
+  sleep 0.1
+done
 ! kill -0 $saver 2>/dev/null || fail "the installed saver did not end on input"
-head -1 "$log" | grep -qxF "LOG_INFO: [InitErrorMsg] DEBUG SESSION STARTED" || fail "no start line: $(head -3 "$log")"
-[ "$(tail -1 "$log")" = "[StopErrorMsg] DEBUG SESSION TERMINATED" ] || fail "no stop line: $(tail -3 "$log")"
-grep -qxF "LOG_GOSSIP: [WM_CREATE] Fullscreen mode" "$log" || fail "not full-screen: $(cat "$log")"
-! grep -q "LOG_ERROR\|LOG_PANIC" "$log" || fail "errors logged: $(grep "LOG_ERROR\|LOG_PANIC" "$log")"
-pass "C:\\windows\\vorlex.scr /s ran full-screen for 2 s; the log has the start and stop lines, no errors"
+is "first log line" "$(head -1 "$log")" "LOG_INFO: [InitErrorMsg] DEBUG SESSION STARTED"
+is "last log line" "$(tail -1 "$log")" "[StopErrorMsg] DEBUG SESSION TERMINATED"
+grep -xF "LOG_GOSSIP: [WM_CREATE] Fullscreen mode" "$log"
+! grep "LOG_ERROR\|LOG_PANIC" "$log" || fail "errors logged"
 
-# --- upgrade over it: files replaced, settings kept
-wine reg add "$SETTINGS" /v Density /t REG_DWORD /d 123 /f >/dev/null 2>&1
+# Upgrade over it: files replaced, settings kept.
+harness_reg add "$SETTINGS" /v Density /t REG_DWORD /d 123 /f
 echo damaged >"$W/glyph2.ani"
 install
-[ "$(value "$SETTINGS" Density)" = 0x7b ] || fail "Density after the upgrade: $(value "$SETTINGS" Density)"
-pass "a second silent install replaces a damaged glyph2.ani and keeps Density 123"
+is DisplayVersion "$(value "$UNINSTALL" DisplayVersion)" "$V"
+is Density "$(value "$SETTINGS" Density)" 0x7b
 
-# --- silent uninstall
+# Silent uninstall: the settings and the rest of Control Panel\Desktop stay.
 touch "$W/vorlexcode.log"
-desktop_before=$(query "$DESKTOP" /s | grep -v '^    SCRNSAVE.EXE    ')
-wine "$PF/uninstall.exe" /S
-wineserver -w
-for f in vorlex.scr glyph2.ani vorlexcode.log vorlexcode_fs.log; do [ ! -e "$W/$f" ] || fail "$f left behind"; done
-[ ! -e "$PF" ] || fail "$PF left behind: $(ls "$PF")"
-! query "$UNINSTALL" >/dev/null || fail "uninstall entry left behind"
-[ -z "$(value "$DESKTOP" SCRNSAVE.EXE)" ] || fail "SCRNSAVE.EXE left: $(value "$DESKTOP" SCRNSAVE.EXE)"
-diff <(echo "$desktop_before") <(echo "$(query "$DESKTOP" /s)") || fail "other Control Panel\\Desktop values changed"
-[ "$(value "$SETTINGS" Density)" = 0x7b ] || fail "silent uninstall removed the settings"
-pass "/S uninstall: files, logs, licences and entry gone, SCRNSAVE.EXE cleared, the rest of Desktop and the settings kept"
+desktop=$(harness_reg query "$DESKTOP" /s | grep -v '^    SCRNSAVE.EXE    ')
+uninstall
+for f in "$W/vorlex.scr" "$W/glyph2.ani" "$W/vorlexcode.log" "$log" "$PF"; do
+  [ ! -e "$f" ] || fail "$f left behind"
+done
+! harness_reg query "$UNINSTALL" || fail "uninstall entry left behind"
+is Desktop "$(harness_reg query "$DESKTOP" /s)" "$desktop"
+is "Density after uninstall" "$(value "$SETTINGS" Density)" 0x7b
 
-# --- a current saver other than Vorlex: a silent install and an uninstall leave it alone
+# What is not Vorlex's stays: another current saver, a glyph file of the user's own.
 other='C:\windows\other.scr'
-wine reg add "$DESKTOP" /v SCRNSAVE.EXE /d "$other" /f >/dev/null 2>&1
+harness_reg add "$DESKTOP" /v SCRNSAVE.EXE /d "$other" /f
 install
-wine "$PF/uninstall.exe" /S
-wineserver -w
-[ "$(value "$DESKTOP" SCRNSAVE.EXE)" = "$other" ] || fail "SCRNSAVE.EXE $other became '$(value "$DESKTOP" SCRNSAVE.EXE)'"
-pass "SCRNSAVE.EXE naming another saver survives /S install and uninstall"
+echo "the user's own" >>"$W/glyph2.ani"
+uninstall
+is "another saver" "$(value "$DESKTOP" SCRNSAVE.EXE)" "$other"
+[ ! -e "$W/vorlex.scr" ] || fail "vorlex.scr left behind"
+is "the user's glyph file" "$(tail -c 15 "$W/glyph2.ani")" "the user's own"
 
-# --- the version in the module is the project's
-got=$(wrestool -x --raw -t16 "$VORLEX_OUT_DIR/vorlex.scr" | python3 -c 'import re, struct, sys
+# The version in the module is the project's.
+got=$(wrestool -x --raw -t16 "$OUT/vorlex.scr" | python3 -c 'import re, struct, sys
 d = sys.stdin.buffer.read()
 ms, ls = struct.unpack_from("<II", d, d.find(struct.pack("<I", 0xFEEF04BD)) + 8)
 s = dict(re.findall("(FileVersion|ProductVersion)\0+([^\0]+)", d.decode("utf-16-le", "replace")))
 print(ms >> 16, ms & 65535, ls >> 16, ls & 65535, s["FileVersion"], s["ProductVersion"])')
-[ "$got" = "${V//./ } 0 $V $V" ] || fail "version record: $got, project $V"
-pass "the module's version record says $V"
+is "version record" "$got" "${V//./ } 0 $V $V"
+echo "ok: install, failed upgrades, running, upgrade, uninstalls, version record ($V)"
