@@ -11,10 +11,14 @@ trap harness_stop EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
 is() { [ "$2" = "$3" ] || fail "$1: got '$2', expected '$3'"; }
 prefix() {  # a prefix of this case's own, the saver and the probe in it
-  harness_wine_prefix "$S/prefix"; harness_wine_renderer gdi; W=$WINEPREFIX/drive_c/windows
-  cp "$VORLEX_SCR" "$VORLEX_ANI" "$W/"; cp "$VORLEX_PROBE" "$WINEPREFIX/drive_c/vorlex_probe.exe"
-  local bits=64; [[ $("$VORLEX_OBJDUMP" -f "$VORLEX_SCR") != *pei-i386* ]] || bits=32  # the module's registry view
-  harness_reg add "$KEY" /v Resolution /d 1024x768 /f /reg:$bits; }
+  harness_reg_view "$VORLEX_SCR"
+  harness_wine_prefix "$S/prefix"
+  harness_wine_renderer gdi
+  W=$WINEPREFIX/drive_c/windows
+  cp "$VORLEX_SCR" "$VORLEX_ANI" "$W/"
+  cp "$VORLEX_PROBE" "$WINEPREFIX/drive_c/vorlex_probe.exe"
+  harness_reg add "$KEY" /v Resolution /d 1024x768 /f
+}
 probe() {  # through a file: Wine's daemons, started by any call, would hold a pipe open
   local f=$S/out.$BASHPID rc=0; wine 'C:\vorlex_probe.exe' "$@" >"$f" 2>/dev/null || rc=$?; tr -d '\r' <"$f"; rm -f "$f"
   return $rc; }
