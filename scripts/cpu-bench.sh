@@ -2,7 +2,7 @@
 # Measures the running saver (/s, 1024x768, Density 300, HighlightDensity 8) under Wine:
 # processor time of the saver's process over a fixed interval, and frames per second;
 # then the same for a baseline with the same display set-up, render loop, pacing and
-# presentation but an effect that draws nothing (tests/e2e/empty_effect.cpp).
+# presentation but an effect that draws nothing (bench/empty_effect_win32.cpp).
 #
 # Frames are counted from Wine's DirectDraw trace (one Flip per frame) in a second run
 # of each program, so the tracing does not load the processor measurement.
@@ -50,7 +50,7 @@ harness_reg add "$key" /v HighlightDensity /t REG_DWORD /d 8 /f
 bench_dir=$WINEPREFIX/drive_c/vbench
 mkdir -p "$bench_dir"
 cp "$build/out/vorlex.scr" "$build/out/glyph2.ani" "$WINEPREFIX/drive_c/windows/"
-cp "$build/out/vorlex.scr" "$build/tests/e2e/vorlex_empty_effect.exe" "$bench_dir/"
+cp "$build/out/vorlex.scr" "$build/bench/vorlex_empty_effect.exe" "$bench_dir/"
 
 clk=$(getconf CLK_TCK)
 ticks() { awk '{print $14 + $15}' "/proc/$1/stat" 2>/dev/null || echo 0; }

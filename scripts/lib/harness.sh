@@ -105,7 +105,7 @@ harness_out() {  # COMMAND...
 
 # Wine's OpenGL renderer on a virtual X server (Mesa's software driver) grows by about 380 KiB
 # a minute on its own (a program with the same display set-up, render loop and flips that draws
-# nothing grows alike: tests/e2e/empty_effect.cpp) and crashes in about 3 % of preview closes, in
+# nothing grows alike: bench/empty_effect_win32.cpp) and crashes in about 3 % of preview closes, in
 # the C library's thread exit after the saver's teardown (exit 139; the saver's log has its stop
 # line). Neither happens with the GDI renderer, which the soak and the e2e tests take.
 harness_wine_renderer() {  # gdi|gl
