@@ -18,24 +18,33 @@ passed=0
 failed=0
 problems=()
 
-# run_preset PRESET PARALLEL [TARGET [TEST-REGEX]]: build (everything, or one target) and test.
-run_preset() {
-  local preset=$1 parallel=$2 target=${3:-} only=${4:-}
+# build_preset PRESET [TARGET...]: configure and build (everything, or the targets); a failure is
+# counted and the log's end shown.
+build_preset() {
+  local preset=$1
+  shift
   echo "=== $preset: configure and build (${SECONDS}s)"
-  if ! cmake --preset "$preset" >"build/$preset.log" 2>&1 ||
-    ! cmake --build --preset "$preset" -j"$jobs" ${target:+--target "$target"} >>"build/$preset.log" 2>&1; then
-    tail -40 "build/$preset.log"
-    problems+=("$preset: build failed")
-    failed=$((failed + 1))
-    return
+  if cmake --preset "$preset" >"build/$preset.log" 2>&1 &&
+    cmake --build --preset "$preset" -j"$jobs" ${1:+--target "$@"} >>"build/$preset.log" 2>&1; then
+    return 0
   fi
-  echo "=== $preset: test (${SECONDS}s)"
-  local out
-  out=$(ctest --preset "$preset" -j"$parallel" ${only:+-R "$only"} 2>&1)
-  local rc=$?
+  tail -40 "build/$preset.log"
+  problems+=("$preset: build failed")
+  failed=$((failed + 1))
+  return 1
+}
+
+# ctest_preset PRESET PARALLEL [TEST-REGEX]: the tests, their output into build/PRESET.ctest.
+ctest_preset() {
+  ctest --preset "$1" -j"$2" ${3:+-R "$3"} >"build/$1.ctest" 2>&1
+}
+
+# count_preset PRESET RC: adds what build/PRESET.ctest says to the totals.
+count_preset() {
+  local preset=$1 rc=$2 out line total nfail
+  out=$(cat "build/$preset.ctest")
   # Passed cases only as a count; anything else (failures, timeouts) in full.
   echo "$out" | grep -vE '^\s*(Start +[0-9]+:|[0-9]+/[0-9]+ Test +#[0-9]+: .*Passed)' | grep -v '^\s*$' | tail -40
-  local line total nfail
   line=$(echo "$out" | grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' | tail -1)
   total=$(echo "$line" | sed -E 's/.*out of ([0-9]+).*/\1/')
   nfail=$(echo "$line" | sed -E 's/.* ([0-9]+) tests? failed.*/\1/')
@@ -46,30 +55,54 @@ run_preset() {
   fi
   passed=$((passed + total - nfail))
   failed=$((failed + nfail))
-  [ $rc -eq 0 ] || problems+=("$preset: $nfail of $total failed")
+  [ "$rc" -eq 0 ] || problems+=("$preset: $nfail of $total failed")
+}
+
+# run_preset PRESET PARALLEL [TARGET [TEST-REGEX]]: build, test, count.
+run_preset() {
+  build_preset "$1" ${3:+"$3"} || return
+  echo "=== $1: test (${SECONDS}s)"
+  local rc=0
+  ctest_preset "$1" "$2" "${4:-}" || rc=$?
+  count_preset "$1" "$rc"
 }
 
 mkdir -p build
 run_preset native "$jobs"
+
+# The Wine tests spend most of their time waiting on Wine and its X servers, so they run in the
+# background while the sanitizer builds and the fuzzers use the processors. Within a preset the
+# end-to-end cases share one X server and prefix (a resource lock keeps them in turn); the unit,
+# Win32, platform and installer tests run beside them. The bootstrap installs Wine's 32-bit half
+# only where the kernel runs 32-bit programs: there the i686 product's tests run too.
+wine_presets=(windows64)
+if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
+  wine_presets+=(windows)
+else
+  echo "=== windows: i686 Wine tests skipped: this machine cannot execute 32-bit programs; the module is built"
+fi
+wine_built=()
+for preset in "${wine_presets[@]}"; do
+  if build_preset "$preset"; then
+    wine_built+=("$preset")
+  fi
+done
+(
+  for preset in "${wine_built[@]}"; do
+    rc=0
+    ctest_preset "$preset" 2 || rc=$?
+    echo "$rc" >"build/$preset.rc"
+  done
+) &
+wine_tests=$!
+echo "=== ${wine_built[*]}: Wine tests started (${SECONDS}s)"
+
 run_preset native-asan "$jobs"
 # ThreadSanitizer is for the render thread's handshake with the window thread.
 run_preset native-tsan "$jobs" vorlex_tests 'RenderLoop'
-# The end-to-end cases share one X server and prefix (a resource lock keeps them in turn);
-# the unit, Win32 and installer tests run beside them.
-run_preset windows64 2
-# The bootstrap installs Wine's 32-bit half only where the kernel runs 32-bit programs.
-if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
-  run_preset windows 2
-else
-  echo "=== windows: i686 Wine tests skipped: this machine cannot execute 32-bit programs; the module is built"
-  if cmake --preset windows >build/windows.log 2>&1 &&
-    cmake --build --preset windows -j"$jobs" --target vorlex_scr glyph_set >>build/windows.log 2>&1; then
-    passed=$((passed + 1))
-  else
-    tail -40 build/windows.log
-    problems+=("windows: module build failed")
-    failed=$((failed + 1))
-  fi
+# Where its Wine tests do not run, the i686 product is still built.
+if [[ " ${wine_presets[*]} " != *" windows "* ]] && build_preset windows vorlex_scr glyph_set; then
+  passed=$((passed + 1))
 fi
 
 if [ -x scripts/fuzz.sh ]; then
@@ -89,6 +122,13 @@ else
   failed=$((failed + 1))
   problems+=("format")
 fi
+
+echo "=== ${wine_built[*]}: waiting for the Wine tests (${SECONDS}s)"
+wait "$wine_tests"
+for preset in "${wine_built[@]}"; do
+  echo "=== $preset: Wine test results (${SECONDS}s)"
+  count_preset "$preset" "$(cat "build/$preset.rc" 2>/dev/null || echo 1)"
+done
 
 for p in "${problems[@]}"; do echo "FAILED: $p"; done
 echo "all: $passed passed, $failed failed"
