@@ -25,8 +25,6 @@ TEST(RenderThread, RecoversFromDisplayFaultsOrEndsWhenAsked) {
         bool recovers;
     } cases[] = {
         {"lost chain", true, true, true, nullptr, DD_OK, 0, true},
-        {"lost back buffer, windowed", false, false, true, nullptr, DD_OK, 0, true},
-        {"restore fails 5 times", true, true, true, "primary.Restore", DDERR_WRONGMODE, 5, true},
         {"flips never finish", true, false, false, "back.GetFlipStatus", DDERR_WASSTILLDRAWING, -1, false},
         {"restore never works", true, true, false, "primary.Restore", DDERR_WRONGMODE, -1, false},
     };
