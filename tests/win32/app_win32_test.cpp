@@ -7,11 +7,15 @@
 #include <vector>
 
 #include "app/config_dialog_win32.h"
+#include "app/render_thread_win32.h"
 #include "app/saver_state.h"
+#include "app/screen_saver_proc_win32.h"
 #include "app/settings_values.h"
 #include "app/settings_win32.h"
+#include "host/saver_host_win32.h"
 #include "win32_test_support.h"
 
+#include <process.h>
 #include <sddl.h>
 
 namespace {
@@ -136,6 +140,45 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vorlex Tests");
     UnhookWindowsHookEx(boxHook);
     Reset();
+}
+
+// Each message in turn stops the render thread's frames or lets them flow again.
+TEST(App, MessagesPauseAndResumeFrames) {
+    win32test::Rig r(true);
+    hostState.preview = true;  // no dismissal rules
+    saverState.displayManager = r.m.get();
+    saverState.running = saverState.active = 1, saverState.threadEnded = 0;
+    ASSERT_NE(_beginthread(DrawVorlex, 0, nullptr), static_cast<uintptr_t>(-1));
+    const struct {
+        UINT message;
+        WPARAM wParam;
+        bool frames;
+    } rows[] = {
+        {WM_ACTIVATE, WA_INACTIVE, false},
+        {WM_ACTIVATE, MAKEWPARAM(WA_CLICKACTIVE, 1), true},
+        {WM_ENABLE, 0, false},
+        {WM_ENABLE, 2, true},
+        {WM_ACTIVATEAPP, 0, false},
+        {WM_ACTIVATEAPP, 1, true},
+        {WM_SYSCOMMAND, SC_MONITORPOWER, false},
+        {WM_ACTIVATE, WA_ACTIVE, true},
+        {WM_SYSCOMMAND, SC_SCREENSAVE, true},
+        {WM_SYSCOMMAND, SC_MONITORPOWER, false},
+        {WM_ACTIVATEAPP, 1, true},
+        {WM_CLOSE, 0, false},
+    };
+    for (const auto& c : rows) {
+        SCOPED_TRACE(&c - rows);
+        ScreenSaverProc(nullptr, c.message, c.wParam, 0);
+        const int shown = r.dd.Shown();
+        if (!c.frames) Sleep(150);  // five frames if it ran on; one in hand may still be shown
+        EXPECT_TRUE(c.frames ? win32test::WaitFor([&] { return r.dd.Shown() > shown + 2; })
+                             : r.dd.Shown() <= shown + 1);
+    }
+    saverState.running = 0;
+    ASSERT_TRUE(win32test::WaitFor([] { return saverState.threadEnded != 0; }));
+    saverState.displayManager = nullptr;
+    hostState.preview = false;
 }
 
 }  // namespace
