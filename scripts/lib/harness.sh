@@ -24,12 +24,14 @@
 HARNESS_PIDS=()
 HARNESS_PREFIXES=()
 
-harness_start_xvfb() {  # DEPTH [SIZE]
-  local depth=$1 size=${2:-1280x1024} file pid n _
-  # Xvfb picks the display itself (-displayfd): it takes the lock file atomically, where a
-  # number we chose could be taken by a concurrent test between our look and its start.
+# Starts an X server (COMMAND, to which -displayfd is added) and waits until it listens; sets
+# HARNESS_DISPLAY. The server picks the display itself: it takes the lock file atomically, where
+# a number we chose could be taken by a concurrent test between our look and its start.
+harness_start_server() {  # WHAT COMMAND...
+  local what=$1 file pid n _
+  shift
   file=$(mktemp) || return 1
-  Xvfb -displayfd 9 -screen 0 "${size}x$depth" -nolisten tcp ${HARNESS_XVFB_ARGS:-} 9>"$file" >/dev/null 2>&1 &
+  "$@" -displayfd 9 9>"$file" >/dev/null 2>&1 &
   pid=$!
   for _ in $(seq 200); do
     n=$(head -1 "$file" 2>/dev/null) || true
@@ -44,8 +46,13 @@ harness_start_xvfb() {  # DEPTH [SIZE]
   done
   kill "$pid" 2>/dev/null || true
   rm -f "$file"
-  echo "harness: no virtual X server could be started" >&2
+  echo "harness: no $what could be started" >&2
   return 1
+}
+
+harness_start_xvfb() {  # DEPTH [SIZE]
+  local depth=$1 size=${2:-1280x1024}
+  harness_start_server "virtual X server" Xvfb -screen 0 "${size}x$depth" -nolisten tcp ${HARNESS_XVFB_ARGS:-}
 }
 
 harness_use_display() {  # DEPTH [SIZE]
