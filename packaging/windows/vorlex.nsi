@@ -21,6 +21,8 @@ RequestExecutionLevel admin
 !define DESKTOP_KEY "Control Panel\Desktop"
 !define SPI_SETSCREENSAVEACTIVE 17
 !define SPIF_UPDATEINIFILE_SENDCHANGE 3
+!define SCREEN_SAVER_ON "i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_UPDATEINIFILE_SENDCHANGE}"
+!define IN_USE_ADVICE "End the screen saver and choose Retry, or Cancel: nothing has been changed."
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -42,7 +44,8 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) Zelvoran, MIT licence
 !define MUI_ICON "${ICON}"
 !define MUI_UNICON "${ICON}"
 !define MUI_COMPONENTSPAGE_NODESC
-!define MUI_COMPONENTSPAGE_TEXT_TOP "The screen saver goes into the Windows directory, its licences into $PROGRAMFILES\Vorlex. Untick the box to keep the current screen saver."
+!define WHERE_TEXT "The screen saver goes into the Windows directory, its licences into $PROGRAMFILES\Vorlex."
+!define MUI_COMPONENTSPAGE_TEXT_TOP "${WHERE_TEXT} Untick the box to keep the current screen saver."
 !insertmacro MUI_PAGE_COMPONENTS
 !insertmacro MUI_PAGE_INSTFILES
 !insertmacro MUI_UNPAGE_CONFIRM
@@ -63,7 +66,7 @@ VIAddVersionKey /LANG=1033 "LegalCopyright" "Copyright (c) Zelvoran, MIT licence
       ${Break}
     ${EndIf}
     MessageBox MB_RETRYCANCEL|MB_ICONEXCLAMATION \
-      "${FILE} is in use, probably by the running screen saver.$\r$\n$\r$\nEnd the screen saver and choose Retry, or Cancel: nothing has been changed." \
+      "${FILE} is in use, probably by the running screen saver.$\r$\n$\r$\n${IN_USE_ADVICE}" \
       /SD IDCANCEL IDRETRY +2
     Abort "${FILE} is in use; nothing has been changed."
   ${Loop}
@@ -165,7 +168,7 @@ Section "Make Vorlex the current screen saver" SecActivate
   GetFullPathName /SHORT $0 "$WINDIR\vorlex.scr"
   WriteRegStr HKCU "${DESKTOP_KEY}" "SCRNSAVE.EXE" $0
   WriteRegStr HKCU "${DESKTOP_KEY}" "ScreenSaveActive" "1"
-  System::Call 'user32::SystemParametersInfo(i ${SPI_SETSCREENSAVEACTIVE}, i 1, p 0, i ${SPIF_UPDATEINIFILE_SENDCHANGE})'
+  System::Call 'user32::SystemParametersInfo(${SCREEN_SAVER_ON})'
   SendMessage ${HWND_BROADCAST} ${WM_SETTINGCHANGE} 0 "STR:${DESKTOP_KEY}" /TIMEOUT=2000
 SectionEnd
 
