@@ -135,7 +135,11 @@ SettingsSource LoadSettings(HWND__* owner) {
 
 bool StoreSettings(HWND__* owner) {
     HKEY key = nullptr;
-    const LSTATUS opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, &key);
+    LSTATUS opened = RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, KEY_SET_VALUE, &key);
+    // No key yet (the saver ran on the defaults): making it is what needs the rights.
+    if (opened == ERROR_FILE_NOT_FOUND)
+        opened = RegCreateKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, const_cast<char*>(""),
+                                 REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, &key, nullptr);
     if (opened == ERROR_ACCESS_DENIED) {
         ShowSettingsError(owner, "Administrator rights are needed to change these settings.");
         return false;
