@@ -8,7 +8,7 @@ set -euo pipefail
 linux_pkgs=(
   build-essential cmake ninja-build pkg-config libgtest-dev libgmock-dev libbenchmark-dev
   libfreetype-dev libpng-dev zlib1g-dev fonts-dejavu-core python3 python3-pil
-  xvfb xauth x11-utils imagemagick xdotool procps util-linux libx11-dev libxext-dev dpkg-dev file lintian
+  xvfb xauth xfonts-base x11-utils imagemagick xdotool procps util-linux libx11-dev libxext-dev dpkg-dev file lintian
 )
 native_pkgs=(
   "${linux_pkgs[@]}" git googletest
@@ -20,7 +20,7 @@ native_pkgs=(
 # Wine runs the x86_64 build everywhere; where the kernel executes 32-bit programs, Wine's 32-bit
 # half (wine32:i386) comes too, so the tests also run the i686 product. Elsewhere wine32 cannot
 # start and would shadow the 64-bit loader, so it is kept out.
-wine_pkgs=(wine wine64 g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)
+wine_pkgs=(wine wine64 fonts-wine g++-mingw-w64-x86-64 binutils-mingw-w64-x86-64)  # fonts: the dialog's size
 linux_only=0
 if [ "${1:-}" = --linux ]; then
   linux_only=1
@@ -70,8 +70,13 @@ fi
 echo "bootstrap: installing ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 [ "$add_i386" = 0 ] || dpkg --add-architecture i386
-apt-get update -q
-apt-get install -y -q "${missing[@]}"
+# The package lists of the first half (--linux) serve the second, unless i386 was just added.
+if [ "$add_i386" = 1 ] || [ -z "$(find /var/lib/apt/lists -maxdepth 1 -name '*_Packages' -mmin -120)" ]; then
+  apt-get update -q
+fi
+# Recommended packages (desktop services, codecs, drivers) are a third of the lot and unused; the
+# packages here name what is needed. No fsync per file: a failed install is simply run again.
+apt-get install -y -q --no-install-recommends -o Dpkg::Options::=--force-unsafe-io "${missing[@]}"
 # The mingw-w64 compilers come in win32- and posix-thread flavours; we call the posix
 # ones by name, so no alternatives need switching.
 [ ${#wine_pkgs[@]} -eq 0 ] || command -v i686-w64-mingw32-g++-posix >/dev/null
