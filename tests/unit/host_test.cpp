@@ -10,7 +10,7 @@
 namespace {
 
 // The dialog's edit boxes: unsigned decimal with blanks around, anything else 0; then clamped.
-TEST(Settings, DialogNumbersAreReadAndClamped) {
+TEST(Settings, DialogNumbers) {
     const struct {
         const char* text;
         uint32_t value, density, highlight;
@@ -22,14 +22,14 @@ TEST(Settings, DialogNumbersAreReadAndClamped) {
                  {nullptr, 0, 0, 0},
                  {"99999999999999999999", 4294967295u, 400, 100}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text ? c.text : "(null)");
         const uint32_t value = ParseDialogNumber(c.text);
         EXPECT_EQ(std::vector<uint32_t>({value, ClampDensity(value), ClampHighlightDensity(value)}),
-                  std::vector<uint32_t>({c.value, c.density, c.highlight}));
+                  std::vector<uint32_t>({c.value, c.density, c.highlight}))
+            << &c - cases;
     }
 }
 
-TEST(CommandLine, ProgramNameModeAndHandle) {
+TEST(CommandLine, Modes) {
     const struct {
         const char *line, *arguments;
         SaverMode mode;
@@ -43,17 +43,17 @@ TEST(CommandLine, ProgramNameModeAndHandle) {
         {"v.scr", "", SaverMode::kConfigure, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
         const char* arguments = SkipProgramName(c.line);
         EXPECT_STREQ(arguments, c.arguments);
         const SaverCommand command = ParseSaverCommand(arguments);
         EXPECT_EQ(std::vector<uint32_t>({uint32_t(command.mode), command.handle}),
-                  std::vector<uint32_t>({uint32_t(c.mode), c.handle}));
+                  std::vector<uint32_t>({uint32_t(c.mode), c.handle}))
+            << c.line;
     }
 }
 
 // Which input ends the saver: presses, system events, and mouse moves beyond four pixels.
-TEST(Dismissal, InputThatClosesHidesOrIsChecked) {
+TEST(Dismissal, Input) {
     const struct {
         uint32_t message;
         uintptr_t wParam;

@@ -33,9 +33,9 @@ protected:
     const std::string file_ = datatest::TempPath("picture.v1.tga");
 };
 
-// The file's rows run bottom first as blue, green, red, each frame's map after it; frames
-// come out top row first in the display's layout, run-length encoded unless there are maps.
-TEST_F(Loader, FramesAreTopRowFirstInEitherLayoutWithTheirMaps) {
+// Rows are stored bottom first; frames come out top row first in the display's layout,
+// run-length encoded unless there are maps.
+TEST_F(Loader, Frames) {
     for (int maps = 0; maps < 2; ++maps) {
         std::string bytes = {'J', 'U', 'N', 'K', 2, 2, 2, 0, 2, 0, char(maps), 0};
         for (int f = 0; f < 2; ++f) {
@@ -53,7 +53,7 @@ TEST_F(Loader, FramesAreTopRowFirstInEitherLayoutWithTheirMaps) {
     }
 }
 
-TEST_F(Loader, CompressFrameRowEncodings) {
+TEST_F(Loader, CompressFrame) {
     const uint16_t k = 0x7C1F, a = 0x1111, b = 0x2222, c = 0xF81F;  // the other layout's magenta is a colour
     const struct {
         int w, h;
@@ -69,8 +69,7 @@ TEST_F(Loader, CompressFrameRowEncodings) {
     EXPECT_EQ(loader_.CompressFrame(&a, 65536, 1), nullptr);  // counts and lengths are 16-bit words
 }
 
-// Every file of the bad-glyph corpus against its line in expected.tsv: frames read,
-// whether the rain can use them, and the error logged.
+// Each file against its line in expected.tsv: frames read, usable or not, the error logged.
 TEST_F(Loader, BadGlyphCorpus) {
     std::ifstream table(datatest::DataPath("bad_glyphs/expected.tsv"));
     std::string line, name, frames, usable, message;
@@ -90,9 +89,8 @@ TEST_F(Loader, BadGlyphCorpus) {
     EXPECT_EQ(checked, 20);
 }
 
-// Every 16-bit value of either layout survives SaveTga (a 24-bit picture, bottom row first,
-// blue, green, red, low bits filled) and the reader, also straight into a surface.
-TEST_F(Loader, SavedTgaReadsBackPixelForPixel) {
+// Every 16-bit value of either layout survives SaveTga and the reader, also into a surface.
+TEST_F(Loader, SavedTgaReadsBack) {
     std::vector<uint16_t> all(0x10000);
     for (int i = 0; i < 0x10000; ++i) all[i] = static_cast<uint16_t>(i);
     for (int32_t format : {0, 1}) {
@@ -113,23 +111,22 @@ TEST_F(Loader, SavedTgaReadsBackPixelForPixel) {
     }
 }
 
-// 16-bit pixels are 5-5-5, widened for 5-6-5; nothing is decoded, allocated or written
-// from a picture the reader cannot take whole, or into a surface too small for it.
-TEST_F(Loader, TgaReaderTakesWholePicturesOnly) {
+// 16-bit pixels are 5-5-5; nothing is taken from a picture that cannot be read whole, or
+// written into a surface too small for it.
+TEST_F(Loader, TgaWholePicturesOnly) {
     const std::string px = std::string(18, 'p'), sixteen = "\xff\x7f\x1f\x7c\xe1\x83";
     const struct {
-        const char* name;
         std::string bytes;
         int32_t format;
         std::vector<uint16_t> want;  // empty: refused
-    } cases[] = {{"16-bit 555", TgaHeader(3, 1, 16) + sixteen, 0, {0x7FFF, 0x7C1F, 0x83E1}},
-                 {"16-bit 565", TgaHeader(3, 1, 16) + sixteen, 1, {0xFFDF, 0xF81F, 0x07C1}},
-                 {"depth 15", TgaHeader(3, 2, 15) + px, 0, {}},
-                 {"above the ScratchPad", TgaHeader(1000, 481, 16) + px, 0, {}},
-                 {"short header", TgaHeader(3, 2, 24).substr(0, 17), 0, {}},
-                 {"one byte short", TgaHeader(3, 2, 24) + px.substr(1), 1, {}}};
+    } cases[] = {{TgaHeader(3, 1, 16) + sixteen, 0, {0x7FFF, 0x7C1F, 0x83E1}},
+                 {TgaHeader(3, 1, 16) + sixteen, 1, {0xFFDF, 0xF81F, 0x07C1}},
+                 {TgaHeader(3, 2, 15) + px, 0, {}},
+                 {TgaHeader(1000, 481, 16) + px, 0, {}},  // above the ScratchPad
+                 {TgaHeader(3, 2, 24).substr(0, 17), 0, {}},
+                 {TgaHeader(3, 2, 24) + px.substr(1), 1, {}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(&c - cases);
         loader_.SetPixelFormat(c.format);
         const auto image = LoadTga(c.bytes);
         EXPECT_EQ(image ? std::vector<uint16_t>(image->pixels, image->pixels + 3) : std::vector<uint16_t>(), c.want);
@@ -142,7 +139,7 @@ TEST_F(Loader, TgaReaderTakesWholePicturesOnly) {
     }
 }
 
-TEST_F(Loader, TgaMapComesFromTheCompanionFile) {
+TEST_F(Loader, TgaMapPath) {
     for (const auto& [path, map] : {std::pair<std::string, std::string>{"a.b.tga", "a.b.map"},
                                     {".tga", ".tga.map"},
                                     {"C:\\x.v2\\pic", "C:\\x.v2\\pic.map"},

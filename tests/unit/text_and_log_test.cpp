@@ -14,35 +14,33 @@ namespace {
 std::string Text(int n) { return std::string(static_cast<size_t>(n), 'x'); }
 FixedString OfLength(int n) { return FixedString(Text(n).c_str(), n); }  // the only way past 254
 
-// What each way of putting text into a string keeps of it.
-TEST(FixedString, EveryWayInKeepsWithinCapacity) {
+// What each way in keeps; a number that does not fit is left out whole.
+TEST(FixedString, KeepsWithinCapacity) {
     const struct {
-        const char* name;
         int want;
         FixedString (*make)();
     } cases[] = {
-        {"construct 300", 254, [] { return FixedString(Text(300).c_str()); }},
-        {"assign 255", 254, [] { return FixedString() = Text(255).c_str(); }},
-        {"first 300", 255, [] { return FixedString(Text(400).c_str(), 300); }},
-        {"append 10 to 250", 254, [] { return OfLength(250).Append(Text(10).c_str()); }},
-        {"a number that fits", 254, [] { return OfLength(248).AppendNumber(int32_t{-12345}); }},
-        {"a number one too long", 249, [] { return OfLength(249).AppendNumber(int32_t{-12345}); }},
-        {"unsigned one too long", 249, [] { return OfLength(249) + uint32_t{123456}; }},
-        {"a double one too long", 252, [] { return OfLength(252) + 1.25; }},
+        {254, [] { return FixedString(Text(300).c_str()); }},
+        {254, [] { return FixedString() = Text(255).c_str(); }},
+        {255, [] { return FixedString(Text(400).c_str(), 300); }},
+        {254, [] { return OfLength(250).Append(Text(10).c_str()); }},
+        {254, [] { return OfLength(248).AppendNumber(int32_t{-12345}); }},
+        {249, [] { return OfLength(249).AppendNumber(int32_t{-12345}); }},
+        {249, [] { return OfLength(249) + uint32_t{123456}; }},
+        {252, [] { return OfLength(252) + 1.25; }},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         const FixedString s = c.make();
-        EXPECT_EQ(s.Length(), c.want);
-        EXPECT_EQ(s.CharAt(c.want), '\0');
+        EXPECT_EQ(s.Length(), c.want) << &c - cases;
+        EXPECT_EQ(s.CharAt(c.want), '\0') << &c - cases;
     }
     EXPECT_STREQ(OfLength(250).Append("0123456789").LastChars(5), "x0123");
     EXPECT_STREQ((FixedString("n=") + int32_t{-2147483647 - 1} + " " + uint32_t{4294967295u} + " " + 1.0 / 3).Text(),
                  "n=-2147483648 4294967295 0.3333333");
 }
 
-// A few spot checks: first and last entry, a shared number, a kept misspelling, the fallback.
-TEST(WindowMessageName, NamesNumbersAndFormatsTheRest) {
+// First and last entry, a shared number, a kept misspelling, the fallback.
+TEST(WindowMessageName, Names) {
     std::vector<std::string> names;
     for (uint32_t message : {0x0u, 0x8000u, 0x100u, 0xEu, 0x4u, 0xFFFFFFFFu})
         names.push_back(WindowMessageName(message));
@@ -50,9 +48,8 @@ TEST(WindowMessageName, NamesNumbersAndFormatsTheRest) {
                                                "UNKNOWN MESSAGE, id 0x04", "UNKNOWN MESSAGE, id 0xffffffff"}));
 }
 
-// The log file's exact bytes: one prefix per level, the start and stop lines, and the
-// latest of the most severe messages remembered for the box.
-TEST(Log, WritesPrefixedLinesAndRemembersTheMostSevere) {
+// The file's bytes, and the latest of the most severe messages shown in the box.
+TEST(Log, PrefixedLinesAndTheMostSevere) {
     const std::string path = datatest::TempPath("log.log");
     static std::vector<std::string> boxes;
     const ErrorBoxHook previous = SetErrorBoxHook([](HWND__*, const char* text, const char* caption) {
@@ -78,8 +75,8 @@ TEST(Log, WritesPrefixedLinesAndRemembersTheMostSevere) {
               "LOG_WARNING: warned\nLOG_INFO: \n[StopErrorMsg] DEBUG SESSION TERMINATED\n");
 }
 
-// Result codes of each operation on a file open for reading, for writing, and not open.
-TEST(File, ResultCodesAndBytesWithoutTranslation) {
+// Each operation on a file open for writing, for reading, and not open; bytes untranslated.
+TEST(File, ResultCodes) {
     const std::string path = datatest::TempPath("file.bin"), bytes("a\r\nb\x1a\0c", 7);
     char buffer[16] = {};
     int32_t received = -1;
