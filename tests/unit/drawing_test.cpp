@@ -35,7 +35,8 @@ TEST(GlyphBlitter, DrawsInsideTheClipOnly) {
                     const std::vector<uint16_t> px = TestFrame(2, 6, 5, kMagenta555, kind == 2);
                     const bool drawn = frame == 2 && (kind == 0 || shade < 0);
                     for (const Pen& p : kPens) {
-                        SCOPED_TRACE(testing::Message() << kind << layout << shade << frame << " " << p.x << "," << p.y);
+                        SCOPED_TRACE(testing::Message()
+                                     << kind << layout << shade << frame << " " << p.x << "," << p.y);
                         ClipScope clip(kClip, layout);
                         GuardedSurface s(30, 22);
                         shade < 0 ? anim->Draw(s.Info(), p, frame) : anim->DrawDimmed(s.Info(), p, frame, shade);

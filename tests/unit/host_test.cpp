@@ -9,6 +9,8 @@
 
 namespace {
 
+using Words = std::vector<uint32_t>;
+
 // The dialog's edit boxes: unsigned decimal with blanks around, anything else 0; then clamped.
 TEST(Settings, DialogNumbers) {
     const struct {
@@ -23,8 +25,8 @@ TEST(Settings, DialogNumbers) {
                  {"99999999999999999999", 4294967295u, 400, 100}};
     for (const auto& c : cases) {
         const uint32_t value = ParseDialogNumber(c.text);
-        EXPECT_EQ(std::vector<uint32_t>({value, ClampDensity(value), ClampHighlightDensity(value)}),
-                  std::vector<uint32_t>({c.value, c.density, c.highlight}))
+        EXPECT_EQ(Words({value, ClampDensity(value), ClampHighlightDensity(value)}),
+                  Words({c.value, c.density, c.highlight}))
             << &c - cases;
     }
 }
@@ -46,9 +48,7 @@ TEST(CommandLine, Modes) {
         const char* arguments = SkipProgramName(c.line);
         EXPECT_STREQ(arguments, c.arguments);
         const SaverCommand command = ParseSaverCommand(arguments);
-        EXPECT_EQ(std::vector<uint32_t>({uint32_t(command.mode), command.handle}),
-                  std::vector<uint32_t>({uint32_t(c.mode), c.handle}))
-            << c.line;
+        EXPECT_EQ(Words({uint32_t(command.mode), command.handle}), Words({uint32_t(c.mode), c.handle})) << c.line;
     }
 }
 
@@ -86,15 +86,15 @@ TEST(Dismissal, Input) {
     }
     EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, 0xF060 /* close */, false, false), SaverRoute::kPassOn);
     const ScreenPoint from{100, 100}, moves[] = {{102, 99}, {98, 98}, {97, 102}, {100, 95}, {INT_MIN, INT_MIN}};
-    std::vector<uint32_t> distances, closes, swallowed;
+    Words distances, closes, swallowed;
     for (const ScreenPoint& to : moves) {
         distances.push_back(CursorDistance(from, to));
         closes.push_back(MovedBeyondThreshold(from, to));
         swallowed.push_back(TrapSwallowsMove(from, to));
     }
-    EXPECT_EQ(distances, (std::vector<uint32_t>{3, 4, 5, 5, 0xFFFFFFFFu}));  // saturates instead of wrapping
-    EXPECT_EQ(closes, (std::vector<uint32_t>{0, 0, 1, 1, 1}));
-    EXPECT_EQ(swallowed, (std::vector<uint32_t>{1, 0, 0, 0, 0}));
+    EXPECT_EQ(distances, (Words{3, 4, 5, 5, 0xFFFFFFFFu}));  // saturates instead of wrapping
+    EXPECT_EQ(closes, (Words{0, 0, 1, 1, 1}));
+    EXPECT_EQ(swallowed, (Words{1, 0, 0, 0, 0}));
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 
 namespace {
 
+using Pixels = std::vector<uint16_t>;
+
 std::string TgaHeader(int w, int h, int depth) {  // fields the reader ignores hold junk
     return std::string("\0\0\2\1\2\3\4\5\6\7\10\11", 12) + char(w) + char(w >> 8) + char(h) + char(h >> 8) +
            char(depth) + ' ';
@@ -24,13 +26,14 @@ class Loader : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(InitErrorMsgAt(datatest::TempPath("loader.log").c_str())); }
     void TearDown() override { StopErrorMsg(); }
-    std::unique_ptr<Image> LoadTga(const std::string& bytes, bool withMap = false) {
+    std::unique_ptr<Image> LoadTga(const std::string& bytes) {
         if (!bytes.empty()) datatest::WriteAll(file_, bytes);
-        FixedString name(file_.c_str());
-        return std::unique_ptr<Image>(loader_.LoadTga(name, false, withMap));
+        FixedString name = name_;
+        return std::unique_ptr<Image>(loader_.LoadTga(name, false, false));
     }
     GraphicsLoader loader_;
     const std::string file_ = datatest::TempPath("picture.v1.tga");
+    const FixedString name_{file_.c_str()};
 };
 
 // Rows are stored bottom first; frames come out top row first in the display's layout,
@@ -44,11 +47,10 @@ TEST_F(Loader, Frames) {
         }
         datatest::WriteAll(file_, bytes);
         loader_.SetPixelFormat(maps);
-        std::unique_ptr<Animation> animation(loader_.LoadAnimation(FixedString(file_.c_str()), true));
+        std::unique_ptr<Animation> animation(loader_.LoadAnimation(name_, true));
         ASSERT_NE(animation, nullptr);
-        EXPECT_EQ(std::vector<uint16_t>(animation->frames[1], animation->frames[1] + (maps ? 4 : 6)),
-                  (maps ? std::vector<uint16_t>{0x51A1, 0x51A2, 0x51A3, 0x51A4}
-                        : std::vector<uint16_t>{1, 0x28C1, 0x28C2, 1, 0x28C3, 0x28C4}));
+        EXPECT_EQ(Pixels(animation->frames[1], animation->frames[1] + (maps ? 4 : 6)),
+                  (maps ? Pixels{0x51A1, 0x51A2, 0x51A3, 0x51A4} : Pixels{1, 0x28C1, 0x28C2, 1, 0x28C3, 0x28C4}));
         EXPECT_EQ(maps ? animation->maps[1][0] : 1, 1);
     }
 }
@@ -57,14 +59,14 @@ TEST_F(Loader, CompressFrame) {
     const uint16_t k = 0x7C1F, a = 0x1111, b = 0x2222, c = 0xF81F;  // the other layout's magenta is a colour
     const struct {
         int w, h;
-        std::vector<uint16_t> pixels, words;
+        Pixels pixels, words;
     } cases[] = {{6, 1, {k, k, a, b, k, c}, {3, 2, 2, a, b, 1, 1, c}},
                  {3, 2, {k, a, b, k, k, c}, {2, 1, 2, a, b, 2, 2, 1, c}}};
     for (const auto& e : cases) {
         int32_t words = -1;
         std::unique_ptr<uint16_t[]> encoded(loader_.SetPixelFormat(0).CompressFrame(e.pixels.data(), e.w, e.h, &words));
         ASSERT_NE(encoded, nullptr);
-        EXPECT_EQ(std::vector<uint16_t>(encoded.get(), encoded.get() + words), e.words);
+        EXPECT_EQ(Pixels(encoded.get(), encoded.get() + words), e.words);
     }
     EXPECT_EQ(loader_.CompressFrame(&a, 65536, 1), nullptr);  // counts and lengths are 16-bit words
 }
@@ -91,18 +93,16 @@ TEST_F(Loader, BadGlyphCorpus) {
 
 // Every 16-bit value of either layout survives SaveTga and the reader, also into a surface.
 TEST_F(Loader, SavedTgaReadsBack) {
-    std::vector<uint16_t> all(0x10000);
+    Pixels all(0x10000);
     for (int i = 0; i < 0x10000; ++i) all[i] = static_cast<uint16_t>(i);
     for (int32_t format : {0, 1}) {
-        ASSERT_TRUE(
-            loader_.SetPixelFormat(format).SaveTga(FixedString(file_.c_str()), SurfaceInfo{all.data(), 256, 256, 256}));
+        ASSERT_TRUE(loader_.SetPixelFormat(format).SaveTga(name_, SurfaceInfo{all.data(), 256, 256, 256}));
         const std::string bytes = datatest::ReadAll(file_);  // the first pixel is 0xFF00
         EXPECT_EQ(bytes.size(), 18u + 3 * 0x10000);
         EXPECT_EQ(bytes.substr(12, 9), (std::string{0, 1, 0, 1, 24, 0, 0, char(format ? 227 : 199), char(255)}));
         const auto image = LoadTga("");
         GuardedSurface surface(256, 256);
-        ASSERT_TRUE(image && image->height == 256 &&
-                    loader_.LoadTgaToSurface(FixedString(file_.c_str()), surface.Info()));
+        ASSERT_TRUE(image && image->height == 256 && loader_.LoadTgaToSurface(name_, surface.Info()));
         for (int i = 0; i < 0x10000; ++i) {
             ASSERT_EQ(image->pixels[i], format == 0 ? i & 0x7FFF : i) << format;
             ASSERT_EQ(surface.At(i % 256, i / 256), image->pixels[i]) << format;
@@ -118,7 +118,7 @@ TEST_F(Loader, TgaWholePicturesOnly) {
     const struct {
         std::string bytes;
         int32_t format;
-        std::vector<uint16_t> want;  // empty: refused
+        Pixels want;  // empty: refused
     } cases[] = {{TgaHeader(3, 1, 16) + sixteen, 0, {0x7FFF, 0x7C1F, 0x83E1}},
                  {TgaHeader(3, 1, 16) + sixteen, 1, {0xFFDF, 0xF81F, 0x07C1}},
                  {TgaHeader(3, 2, 15) + px, 0, {}},
@@ -129,12 +129,12 @@ TEST_F(Loader, TgaWholePicturesOnly) {
         SCOPED_TRACE(&c - cases);
         loader_.SetPixelFormat(c.format);
         const auto image = LoadTga(c.bytes);
-        EXPECT_EQ(image ? std::vector<uint16_t>(image->pixels, image->pixels + 3) : std::vector<uint16_t>(), c.want);
+        EXPECT_EQ(image ? Pixels(image->pixels, image->pixels + 3) : Pixels(), c.want);
         GuardedSurface surface(8, 8), narrow(2, 8);
-        EXPECT_EQ(loader_.LoadTgaToSurface(FixedString(file_.c_str()), surface.Info()), !c.want.empty());
-        EXPECT_FALSE(loader_.LoadTgaToSurface(FixedString(file_.c_str()), narrow.Info()));
-        EXPECT_EQ(std::vector<uint16_t>({surface.At(0, 0), narrow.At(0, 0)}),
-                  std::vector<uint16_t>({c.want.empty() ? surface.Fill() : c.want[0], narrow.Fill()}));
+        EXPECT_EQ(loader_.LoadTgaToSurface(name_, surface.Info()), !c.want.empty());
+        EXPECT_FALSE(loader_.LoadTgaToSurface(name_, narrow.Info()));
+        EXPECT_EQ(Pixels({surface.At(0, 0), narrow.At(0, 0)}),
+                  Pixels({c.want.empty() ? surface.Fill() : c.want[0], narrow.Fill()}));
         EXPECT_TRUE(surface.GuardsIntact() && narrow.GuardsIntact());
     }
 }

@@ -6,8 +6,10 @@
 
 namespace {
 
+using Ints = std::vector<int>;
+
 struct Recorder {
-    std::vector<std::vector<int>> cells;  // row, column, glyph, shade; the row alone at its end
+    std::vector<Ints> cells;  // row, column, glyph, shade; the row alone at its end
     void Cell(int row, int column, int glyph, int shade) { cells.push_back({row, column, glyph, shade}); }
     void EndRow(int row) { cells.push_back({row}); }
 };
@@ -24,8 +26,8 @@ RainModel QuietModel(int columns, int rows, unsigned streamCount) {
 }
 
 // Rows 0 ... 13: column 1's mark plus ten times column 0's.
-std::vector<int> Marks(RainModel& m) {
-    std::vector<int> marks;
+Ints Marks(RainModel& m) {
+    Ints marks;
     for (int row = 0; row < 14; ++row) marks.push_back(m.At(1, row).drawState + 10 * m.At(0, row).drawState);
     return marks;
 }
@@ -33,17 +35,17 @@ std::vector<int> Marks(RainModel& m) {
 // Recorded from a seeded run; every stream starts in its range, and at most 400 of them.
 TEST(RainModel, Seed) {
     RandomSource runtime;  // the C runtime's rand()
-    EXPECT_EQ(std::vector<int>({runtime.Next(), runtime.Next(), runtime.Next()}), std::vector<int>({41, 18467, 6334}));
+    EXPECT_EQ(Ints({runtime.Next(), runtime.Next(), runtime.Next()}), Ints({41, 18467, 6334}));
     RainModel m;
     ASSERT_TRUE(m.Allocate(4, 3));
     RandomSource r(12345);
     m.Seed(1000, r);
-    std::vector<int> cells, streams;
+    Ints cells, streams;
     for (int i = 0; i < 12; ++i) cells.insert(cells.end(), {m.Cells()[i].glyph, m.Cells()[i].threshold});
     for (int i = 0; i < 3; ++i) streams.insert(streams.end(), {m.Streams()[i].head, m.Streams()[i].length});
-    EXPECT_EQ(cells, std::vector<int>({48, 35, 50, 45, 40, 32, 1,  0,  51, 14, 42, 56,
-                                       34, 58, 48, 4,  36, 41, 32, 69, 33, 21, 45, 56}));
-    EXPECT_EQ(streams, std::vector<int>({24, 13, 27, 34, 2, 19}));
+    EXPECT_EQ(cells,
+              Ints({48, 35, 50, 45, 40, 32, 1, 0, 51, 14, 42, 56, 34, 58, 48, 4, 36, 41, 32, 69, 33, 21, 45, 56}));
+    EXPECT_EQ(streams, Ints({24, 13, 27, 34, 2, 19}));
     EXPECT_EQ(r.State(), 3344583005u);
     ASSERT_EQ(m.StreamCount(), 400u);
     for (unsigned s = 0; s < 400; ++s) {
@@ -56,7 +58,7 @@ TEST(RainModel, Seed) {
 TEST(RainModel, StepMarksBodyAndTail) {
     const struct {
         int head, length;
-        std::vector<int> marks;
+        Ints marks;
     } cases[] = {
         {12, 10, {0, 0, 0, 1, 2, 3, 4, 4, 4, 4, 4, 4, 4, 0}},
         {3, 10, {4, 4, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
@@ -84,9 +86,8 @@ TEST(RainModel, OverlapsAndStoppedSteps) {
         RandomSource r(5);
         int tests = 0;
         m.StepStreams(r, [&] { return ++tests > 2; });
-        EXPECT_EQ(Marks(m), std::vector<int>({10, 20, 30, 40, 40, 40, 40, 10, 20, 30, 40, 40, 0, 0})) << rows;
-        EXPECT_EQ(std::vector<int>({m.Streams()[0].halfStep, m.Streams()[1].halfStep, m.Streams()[2].halfStep}),
-                  std::vector<int>({1, 1, 0}));
+        EXPECT_EQ(Marks(m), Ints({10, 20, 30, 40, 40, 40, 40, 10, 20, 30, 40, 40, 0, 0})) << rows;
+        EXPECT_EQ(Ints({m.Streams()[0].halfStep, m.Streams()[1].halfStep, m.Streams()[2].halfStep}), Ints({1, 1, 0}));
     }
 }
 
@@ -97,8 +98,8 @@ TEST(RainModel, SweepDrawsBottomRowFirstAndClearsTheMarks) {
     RandomSource r(1);
     Recorder rec;
     m.SweepCells(r, 0, rec, Never);
-    const std::vector<std::vector<int>> expected = {{1, 0, 30, 3}, {1, 1, 54, 0}, {1, 2, 54, 0}, {1},
-                                                    {0, 0, 27, 0}, {0, 1, 28, 1}, {0, 2, 29, 2}, {0}};
+    const std::vector<Ints> expected = {{1, 0, 30, 3}, {1, 1, 54, 0}, {1, 2, 54, 0}, {1},
+                                        {0, 0, 27, 0}, {0, 1, 28, 1}, {0, 2, 29, 2}, {0}};
     EXPECT_EQ(rec.cells, expected);
     EXPECT_EQ(m.Cells()[1].drawState + m.Cells()[5].drawState, kUncovered);
 }

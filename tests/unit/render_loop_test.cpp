@@ -13,6 +13,8 @@
 
 namespace {
 
+using Ints = std::vector<int>;
+
 constexpr uint16_t kUntouched = 0xDEAD;
 
 // The loop's display and environment, run on the test's own thread: a 6 x 6 grid of 4 x 4
@@ -93,7 +95,7 @@ protected:
 // Each pause and resume is logged once however long it lasts; any non-zero active resumes,
 // is set back to 1 and clears monitorOff. The loop idles first, as when it wins the start race.
 TEST_F(RenderLoop, PausesAndResumes) {
-    std::vector<int> seen;
+    Ints seen;
     auto resume = [&](int32_t with) {
         state.monitorOff = 1;
         state.active = with;
@@ -104,7 +106,7 @@ TEST_F(RenderLoop, PausesAndResumes) {
     };
     atSleep = {{10, [&] { resume(1); }}, {20, pause}, {40, [&] { resume(2); }}, {50, pause}};
     Run(0);
-    EXPECT_EQ(seen, (std::vector<int>{1, 0, 1, 1, 0, 1}));
+    EXPECT_EQ(seen, (Ints{1, 0, 1, 1, 0, 1}));
     EXPECT_EQ(log, (std::vector<std::string>{kThreadCreatedMsg, kEnterIdleMsg, kThreadResumedMsg, kEnterIdleMsg,
                                              kThreadResumedMsg, kEnterIdleMsg, kThreadEndedMsg}));
 }
@@ -133,8 +135,7 @@ TEST_F(RenderLoop, FlagClearedInPresent) {
         presentAnswer = c.answer;
         onPresent = [&] { (c.running ? state.running : state.active) = 0; };
         Run(1);
-        EXPECT_EQ(std::vector<int>({state.framePresented, presents}), std::vector<int>({c.framePresented, 1}))
-            << &c - cases;
+        EXPECT_EQ(Ints({state.framePresented, presents}), Ints({c.framePresented, 1})) << &c - cases;
     }
 }
 
@@ -143,12 +144,11 @@ TEST_F(RenderLoop, FlagClearedInPresent) {
 TEST_F(RenderLoop, NothingIsShownWithoutABuffer) {
     giveBuffer = haveDisplay = false;
     int shown = -1;
-    atSleep = {{10, [&] { haveDisplay = true; }},
-               {20,
-                [&] {
-                    shown = presents + state.framePresented + (surface.At(0, 0) != kUntouched);
-                    giveBuffer = true;
-                }}};
+    auto bufferArrives = [&] {
+        shown = presents + state.framePresented + (surface.At(0, 0) != kUntouched);
+        giveBuffer = true;
+    };
+    atSleep = {{10, [&] { haveDisplay = true; }}, {20, bufferArrives}};
     Run(1);
     EXPECT_EQ(shown, 0);
     EXPECT_GT(presents, 3);

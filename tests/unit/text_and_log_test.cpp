@@ -11,6 +11,10 @@
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
+using Codes = std::vector<int32_t>;
+
 std::string Text(int n) { return std::string(static_cast<size_t>(n), 'x'); }
 FixedString OfLength(int n) { return FixedString(Text(n).c_str(), n); }  // the only way past 254
 
@@ -41,17 +45,17 @@ TEST(FixedString, KeepsWithinCapacity) {
 
 // First and last entry, a shared number, a kept misspelling, the fallback.
 TEST(WindowMessageName, Names) {
-    std::vector<std::string> names;
+    Lines names;
     for (uint32_t message : {0x0u, 0x8000u, 0x100u, 0xEu, 0x4u, 0xFFFFFFFFu})
         names.push_back(WindowMessageName(message));
-    EXPECT_EQ(names, (std::vector<std::string>{"WM_NULL", "WM_APP", "WM_KEYFIRST/WM_KEYDOWN", "WM_GETTEXTLENGHT",
-                                               "UNKNOWN MESSAGE, id 0x04", "UNKNOWN MESSAGE, id 0xffffffff"}));
+    EXPECT_EQ(names, (Lines{"WM_NULL", "WM_APP", "WM_KEYFIRST/WM_KEYDOWN", "WM_GETTEXTLENGHT",
+                            "UNKNOWN MESSAGE, id 0x04", "UNKNOWN MESSAGE, id 0xffffffff"}));
 }
 
 // The file's bytes, and the latest of the most severe messages shown in the box.
 TEST(Log, PrefixedLinesAndTheMostSevere) {
     const std::string path = datatest::TempPath("log.log");
-    static std::vector<std::string> boxes;
+    static Lines boxes;
     const ErrorBoxHook previous = SetErrorBoxHook([](HWND__*, const char* text, const char* caption) {
         boxes.push_back(std::string(caption) + ": " + text);
         return true;
@@ -67,7 +71,7 @@ TEST(Log, PrefixedLinesAndTheMostSevere) {
     StopErrorMsg();
     ErrorMsg("after the stop", LOG_PANIC);
     SetErrorBoxHook(previous);
-    EXPECT_EQ(boxes, std::vector<std::string>{"Vorlex Code Emulator: m7"});
+    EXPECT_EQ(boxes, Lines{"Vorlex Code Emulator: m7"});
     EXPECT_EQ(datatest::ReadAll(path),
               "LOG_INFO: [InitErrorMsg] DEBUG SESSION STARTED\n\nLOG_SPAM: m0\nLOG_GOSSIP: m1\n"
               "LOG_PANIC (UNRECONGNIZED STATE): m2\nLOG_INFO: m3\nLOG_WARNING: m4\nLOG_PANIC: m5\nLOG_ERROR: m6\n"
@@ -82,15 +86,13 @@ TEST(File, ResultCodes) {
     int32_t received = -1;
     {
         File writer(path.c_str(), File::kModeWrite);
-        EXPECT_EQ(
-            std::vector<int32_t>({writer.Write(bytes.data(), 7), writer.Read(buffer, 1), writer.Write(buffer, -1)}),
-            std::vector<int32_t>({File::kDone, File::kNotWritable, File::kFailed}));
+        EXPECT_EQ(Codes({writer.Write(bytes.data(), 7), writer.Read(buffer, 1), writer.Write(buffer, -1)}),
+                  Codes({File::kDone, File::kNotWritable, File::kFailed}));
     }
     File reader(path.c_str(), File::kModeRead), missing((path + "x").c_str(), File::kModeRead);
-    EXPECT_EQ(std::vector<int32_t>({reader.Read(buffer, 16, &received), received, reader.Write("x", 1),
-                                    reader.SeekFromStart(5), missing.OpenError(), missing.Read(buffer, 1),
-                                    missing.SeekFromEnd(0)}),
-              std::vector<int32_t>({File::kDone, 7, File::kNotReadable, 5, File::kFailed, File::kFailed, -1}));
+    EXPECT_EQ(Codes({reader.Read(buffer, 16, &received), received, reader.Write("x", 1), reader.SeekFromStart(5),
+                     missing.OpenError(), missing.Read(buffer, 1), missing.SeekFromEnd(0)}),
+              Codes({File::kDone, 7, File::kNotReadable, 5, File::kFailed, File::kFailed, -1}));
     EXPECT_EQ(std::string(buffer, 7), bytes);
 }
 
