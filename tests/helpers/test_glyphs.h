@@ -12,7 +12,7 @@
 #include "glyphs/graphics_loader.h"
 #include "helpers/guarded_surface.h"
 
-// Pixel (x, y) of raw test frame f: distinct per frame, row and column, never the fill.
+// Distinct per frame, row and column, never the fill.
 inline uint16_t TestPixel(int frame, int x, int y) {
     return static_cast<uint16_t>(0x4000 | ((frame * 31 + y * 64 + x + 1) & 0x3FFF));
 }
@@ -28,8 +28,7 @@ inline std::vector<uint16_t> TestFrame(int frame, int w, int h, uint16_t transpa
     return px;
 }
 
-// Exactly sized frames, so a sanitizer sees any over-read. Run-length ones come from the
-// loader's encoder, transparent being either layout's magenta.
+// Exactly sized frames, so a sanitizer sees any over-read.
 inline std::unique_ptr<Animation> MakeAnimation(int w, int h, int frames, bool lle, uint16_t transparent = kMagenta555,
                                                 bool holes = false) {
     auto a = std::make_unique<Animation>(w, h, frames, lle ? 1 : 0);

@@ -52,7 +52,7 @@ TEST(CommandLine, Modes) {
     }
 }
 
-// Which input ends the saver: presses, system events, and mouse moves beyond four pixels.
+// Presses, system events and mouse moves beyond four pixels end the saver.
 TEST(Dismissal, Input) {
     const struct {
         uint32_t message;
@@ -79,7 +79,7 @@ TEST(Dismissal, Input) {
         EXPECT_EQ(std::vector<bool>({v.postClose, v.hideCursor, v.checkMouse, v.returnOne}), c.verdict)
             << std::hex << c.message << " " << c.wParam;
     }
-    // Switching away and starting another saver are refused full-screen, passed on in the preview.
+    // Switching away and another saver: refused full-screen, passed on in the preview.
     for (const uintptr_t command : {msg::kScScreenSave, msg::kScNextWindow, msg::kScPrevWindow}) {
         EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, command, false, false), SaverRoute::kReturnZero) << command;
         EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, command, true, false), SaverRoute::kPassOn) << command;

@@ -36,8 +36,7 @@ protected:
     const FixedString name_{file_.c_str()};
 };
 
-// Rows are stored bottom first; frames come out top row first in the display's layout,
-// run-length encoded unless there are maps.
+// Stored bottom row first; read top row first in the display's layout, run-length unless mapped.
 TEST_F(Loader, Frames) {
     for (int maps = 0; maps < 2; ++maps) {
         std::string bytes = {'J', 'U', 'N', 'K', 2, 2, 2, 0, 2, 0, char(maps), 0};
@@ -56,7 +55,7 @@ TEST_F(Loader, Frames) {
 }
 
 TEST_F(Loader, CompressFrame) {
-    const uint16_t k = 0x7C1F, a = 0x1111, b = 0x2222, c = 0xF81F;  // the other layout's magenta is a colour
+    const uint16_t k = 0x7C1F, a = 0x1111, b = 0x2222, c = 0xF81F;  // c: the other layout's magenta
     const struct {
         int w, h;
         Pixels pixels, words;
@@ -97,7 +96,7 @@ TEST_F(Loader, SavedTgaReadsBack) {
     for (int i = 0; i < 0x10000; ++i) all[i] = static_cast<uint16_t>(i);
     for (int32_t format : {0, 1}) {
         ASSERT_TRUE(loader_.SetPixelFormat(format).SaveTga(name_, SurfaceInfo{all.data(), 256, 256, 256}));
-        const std::string bytes = datatest::ReadAll(file_);  // the first pixel is 0xFF00
+        const std::string bytes = datatest::ReadAll(file_);
         EXPECT_EQ(bytes.size(), 18u + 3 * 0x10000);
         EXPECT_EQ(bytes.substr(12, 9), (std::string{0, 1, 0, 1, 24, 0, 0, char(format ? 227 : 199), char(255)}));
         const auto image = LoadTga("");
@@ -111,8 +110,7 @@ TEST_F(Loader, SavedTgaReadsBack) {
     }
 }
 
-// 16-bit pixels are 5-5-5; nothing is taken from a picture that cannot be read whole, or
-// written into a surface too small for it.
+// 16-bit pixels are 5-5-5; nothing is read from a partial picture or into too small a surface.
 TEST_F(Loader, TgaWholePicturesOnly) {
     const std::string px = std::string(18, 'p'), sixteen = "\xff\x7f\x1f\x7c\xe1\x83";
     const struct {

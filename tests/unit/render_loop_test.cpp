@@ -17,9 +17,8 @@ using Ints = std::vector<int>;
 
 constexpr uint16_t kUntouched = 0xDEAD;
 
-// The loop's display and environment, run on the test's own thread: a 6 x 6 grid of 4 x 4
-// cells, and a clock that moves only when the loop sleeps. The window thread's moves come
-// at given sleeps; at the 200th every flag is cleared, so a loop that will not end fails.
+// The loop's display and environment on the test's thread: 6 x 6 cells of 4 x 4, a clock that
+// moves as the loop sleeps, the window thread's moves at given sleeps; all flags clear at the 200th.
 class RenderLoop : public ::testing::Test {
 protected:
     RenderLoop() {
@@ -92,8 +91,8 @@ protected:
     RandomSource random{1};
 };
 
-// Each pause and resume is logged once however long it lasts; any non-zero active resumes,
-// is set back to 1 and clears monitorOff. The loop idles first, as when it wins the start race.
+// Each pause and resume is logged once; any non-zero active resumes, is set back to 1 and
+// clears monitorOff. The loop idles first, as when it wins the start race.
 TEST_F(RenderLoop, PausesAndResumes) {
     Ints seen;
     auto resume = [&](int32_t with) {
@@ -111,8 +110,8 @@ TEST_F(RenderLoop, PausesAndResumes) {
                                              kThreadResumedMsg, kEnterIdleMsg, kThreadEndedMsg}));
 }
 
-// Cleared mid-frame: the cells reached are shown, not one more, and nothing is presented. A row
-// shows once complete: the third stop test after the full bottom row is in the next row's second cell.
+// Cleared mid-frame: the cells reached are shown, not one more; nothing is presented. A row
+// shows once complete: the third stop test after the bottom row is in the next row's second cell.
 TEST_F(RenderLoop, ClearingActiveMidFrameStopsWithinOneCell) {
     int testsAfterBottomRow = 0;
     onStopTest = [&] {
@@ -124,8 +123,8 @@ TEST_F(RenderLoop, ClearingActiveMidFrameStopsWithinOneCell) {
     EXPECT_TRUE(surface.GuardsIntact());
 }
 
-// Running cleared (WM_DESTROY, which then waits for the thread): a frame that can be shown
-// is shown; one that Present keeps refusing is given up, as on a pause.
+// Running cleared (WM_DESTROY then waits for the thread): a frame that can be shown is;
+// one that Present keeps refusing is given up, as on a pause.
 TEST_F(RenderLoop, FlagClearedInPresent) {
     const struct {
         bool running;
@@ -139,8 +138,7 @@ TEST_F(RenderLoop, FlagClearedInPresent) {
     }
 }
 
-// Without a buffer nothing is drawn or presented (a flip would show an undrawn buffer);
-// without a display the loop waits; frames flow once both are there.
+// Without a buffer nothing is drawn or presented (a flip would show an undrawn buffer).
 TEST_F(RenderLoop, NothingIsShownWithoutABuffer) {
     giveBuffer = haveDisplay = false;
     int shown = -1;
