@@ -6,11 +6,14 @@
 class ClipScope {
 public:
     explicit ClipScope(ClipRect r, ColorType layout = kColor565) : saved_(clipRect), savedLayout_(colorType) {
-        clipRect = r, colorType = layout;
+        clipRect = r;
+        colorType = layout;
     }
-    ~ClipScope() { clipRect = saved_, colorType = savedLayout_; }
+    ~ClipScope() {
+        clipRect = saved_;
+        colorType = savedLayout_;
+    }
     ClipScope(const ClipScope&) = delete;
-    ClipScope& operator=(const ClipScope&) = delete;
 
 private:
     ClipRect saved_;

@@ -5,8 +5,8 @@
 
 #include "display/surface_info.h"
 
-// A 16-bit surface inside a larger block of guard pixels, with a pitch wider than the
-// width, so a write one pixel outside the surface (or the clip) shows up as a changed guard.
+// A surface inside a block of guard pixels, its pitch wider than its width: a write one
+// pixel outside it changes a guard.
 class GuardedSurface {
 public:
     static constexpr uint16_t kGuard = 0xA5A5;
@@ -26,13 +26,10 @@ public:
     int Height() const { return height_; }
     uint16_t Fill() const { return fill_; }
 
-    // Every pixel of the block outside the surface still holds the guard value.
     bool GuardsIntact() const {
-        for (long long i = 0, first = Index(0, 0); i < static_cast<long long>(block_.size()); ++i) {
-            const bool inside = i >= first && (i - first) / pitch_ < height_ && (i - first) % pitch_ < width_;
-            if (!inside && block_[i] != kGuard) return false;
-        }
-        return true;
+        std::vector<uint16_t> outside = block_;
+        for (int i = 0; i < width_ * height_; ++i) outside[Index(i % width_, i / width_)] = kGuard;
+        return outside == std::vector<uint16_t>(block_.size(), kGuard);
     }
 
 private:

@@ -1,6 +1,6 @@
 #pragma once
 
-// Temporary files and test data paths that work natively and under Wine.
+// Temporary files and test data, natively and under Wine.
 
 #include <cstdio>
 #include <filesystem>
@@ -11,7 +11,7 @@
 #ifdef _WIN32
 #include <process.h>
 #define VORLEX_TEST_PID _getpid()
-#define VORLEX_TEST_ROOT "Z:"  // Wine shows the Linux root as drive Z:
+#define VORLEX_TEST_ROOT "Z:"  // Wine's drive for the Linux root
 #else
 #include <unistd.h>
 #define VORLEX_TEST_PID getpid()
@@ -20,7 +20,7 @@
 
 namespace datatest {
 
-// A temp folder of this process's own, removed with all in it when the process ends.
+// This process's own folder, removed with all in it at the end.
 inline const std::filesystem::path kTempDir =
     std::filesystem::temp_directory_path() / ("vorlex_tests_" + std::to_string(VORLEX_TEST_PID));
 inline struct TempDirRemover {
@@ -41,11 +41,11 @@ inline std::string DataPath(const std::string& relative) {
 
 inline std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return std::string(std::istreambuf_iterator<char>(in), {});
 }
 
 inline void WriteAll(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), std::streamsize(bytes.size()));
+    std::ofstream(path, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
 }
 
 }  // namespace datatest

@@ -12,12 +12,12 @@
 #include "glyphs/graphics_loader.h"
 #include "helpers/guarded_surface.h"
 
-// Pixel (x, y) of raw test frame f: distinct per frame, row and column, never the fill.
+// Distinct per frame, row and column, never the fill.
 inline uint16_t TestPixel(int frame, int x, int y) {
     return static_cast<uint16_t>(0x4000 | ((frame * 31 + y * 64 + x + 1) & 0x3FFF));
 }
 
-// With holes: transparent runs of varied length, whole rows, row edges; every fourth row opaque.
+// Holes: transparent runs of varied length, whole rows, row edges; every fourth row opaque.
 inline std::vector<uint16_t> TestFrame(int frame, int w, int h, uint16_t transparent = 0, bool holes = false) {
     std::vector<uint16_t> px(static_cast<size_t>(w) * h);
     for (int y = 0; y < h; ++y)
@@ -28,8 +28,7 @@ inline std::vector<uint16_t> TestFrame(int frame, int w, int h, uint16_t transpa
     return px;
 }
 
-// Frames are exactly sized heap blocks, so a sanitizer sees any over-read. Run-length
-// frames come from the loader's encoder; transparent is either layout's magenta then.
+// Exactly sized frames, so a sanitizer sees any over-read.
 inline std::unique_ptr<Animation> MakeAnimation(int w, int h, int frames, bool lle, uint16_t transparent = kMagenta555,
                                                 bool holes = false) {
     auto a = std::make_unique<Animation>(w, h, frames, lle ? 1 : 0);
@@ -43,8 +42,8 @@ inline std::unique_ptr<Animation> MakeAnimation(int w, int h, int frames, bool l
     return a;
 }
 
-// Inside clipRect and the w x h cell at the pen each pixel must be want(cx, cy) (negative:
-// unchanged), everywhere else the fill; and nothing may be written outside the surface.
+// Inside clipRect and the w x h cell at the pen each pixel is want(cx, cy) (negative:
+// unchanged), elsewhere the fill, and outside the surface nothing changed.
 template <class Want>
 void ExpectDrawn(const GuardedSurface& s, Pen pen, int w, int h, Want want) {
     int wrong = 0;
@@ -58,5 +57,5 @@ void ExpectDrawn(const GuardedSurface& s, Pen pen, int w, int h, Want want) {
             if (s.At(x, y) != expected && ++wrong <= 3)
                 ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << s.At(x, y) << ", expected " << expected;
         }
-    EXPECT_TRUE(s.GuardsIntact()) << "a write landed outside the surface";
+    EXPECT_TRUE(s.GuardsIntact());
 }

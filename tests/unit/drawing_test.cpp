@@ -1,8 +1,6 @@
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <climits>
-#include <iterator>
 #include <vector>
 
 #include "display/image_draw.h"
@@ -20,16 +18,15 @@ int Channel(uint16_t p, ColorType layout, int c) {
     return c == 0 ? (p >> (10 + layout)) & 31 : c == 1 ? (p >> 5) & (31 + 32 * layout) : p & 31;
 }
 
-// Each channel shifted down on its own: a 1/2, 1/4 or 1/8 pixel; other shades copy.
+// Shades 1 to 3 halve each channel on its own once, twice, three times; others copy.
 uint16_t Dimmed(uint16_t p, ColorType layout, int shade) {
     if (shade < 1 || shade > 3) return p;
     return uint16_t((Channel(p, layout, 0) >> shade) << (10 + layout) | (Channel(p, layout, 1) >> shade) << 5 |
                     Channel(p, layout, 2) >> shade);
 }
 
-// Raw, run-length and run-length cells with holes, drawn plain (shade -1) or dimmed, each
-// frame at each pen: inside the clip only; dimmed run-length cells and missing frames not at all.
-TEST(GlyphBlitter, DrawsEachKindOfCellInsideTheClipOnly) {
+// Raw, run-length and run-length cells with holes, plain (shade -1) or dimmed, at each pen.
+TEST(GlyphBlitter, DrawsInsideTheClipOnly) {
     for (int kind = 0; kind < 3; ++kind)
         for (ColorType layout : {kColor555, kColor565})
             for (int shade = -1; shade <= 4; ++shade)
@@ -38,8 +35,8 @@ TEST(GlyphBlitter, DrawsEachKindOfCellInsideTheClipOnly) {
                     const std::vector<uint16_t> px = TestFrame(2, 6, 5, kMagenta555, kind == 2);
                     const bool drawn = frame == 2 && (kind == 0 || shade < 0);
                     for (const Pen& p : kPens) {
-                        SCOPED_TRACE(testing::Message() << "kind " << kind << " layout " << layout << " shade " << shade
-                                                        << " frame " << frame << " pen " << p.x << "," << p.y);
+                        SCOPED_TRACE(testing::Message()
+                                     << kind << layout << shade << frame << " " << p.x << "," << p.y);
                         ClipScope clip(kClip, layout);
                         GuardedSurface s(30, 22);
                         shade < 0 ? anim->Draw(s.Info(), p, frame) : anim->DrawDimmed(s.Info(), p, frame, shade);
@@ -52,42 +49,32 @@ TEST(GlyphBlitter, DrawsEachKindOfCellInsideTheClipOnly) {
                 }
 }
 
-// Whole cells dimmed in either layout: each bit stays in its own channel (the frames above
-// never set the bits where the two layouts' masks differ).
-TEST(GlyphBlitter, DimsWholeCellsInEitherLayout) {
-    const uint16_t kPixels[] = {0xFFFF, 0x8421, 0x7BEF, 0x0C63, 0xF81F, 0x07E0};
-    for (ColorType layout : {kColor555, kColor565})
-        for (int shade = 1; shade <= 3; ++shade) {
-            SCOPED_TRACE(testing::Message() << "layout " << layout << " shade " << shade);
-            Animation a(6, 1, 1, 0);
-            a.frames[0] = new uint16_t[6];
-            std::copy(std::begin(kPixels), std::end(kPixels), a.frames[0]);
-            ClipScope clip(kClip, layout);
-            GuardedSurface s(30, 22);
-            a.DrawDimmed(s.Info(), {4, 3}, 0, shade);
-            for (int x = 0; x < 6; ++x) EXPECT_EQ(s.At(4 + x, 3), Dimmed(kPixels[x], layout, shade)) << x;
-        }
-}
-
-// Every pixel value of both layouts at each shade; exactly n pixels are written.
-TEST(DimRow, DimsEachChannelOfEveryPixelOnItsOwn) {
-    std::vector<uint16_t> src(0x10000);
-    for (int p = 0; p < 0x10000; ++p) src[p] = static_cast<uint16_t>(p);
+// Every pixel value of both layouts at each shade, by rows (exactly n written) and as a whole cell.
+TEST(DimRow, DimsEveryPixel) {
+    Animation all(256, 256, 1, 0);
+    all.frames[0] = new uint16_t[0x10000];
+    for (int p = 0; p < 0x10000; ++p) all.frames[0][p] = static_cast<uint16_t>(p);
     for (ColorType layout : {kColor555, kColor565})
         for (int shade = 0; shade <= 4; ++shade) {
             std::vector<uint16_t> dst(0x10001, 0xDEAD);
             const int n = layout == kColor565 ? 0x10000 : 0x8000;
-            DimRow(dst.data(), src.data(), -1, layout, shade);
+            DimRow(dst.data(), all.frames[0], -1, layout, shade);
             EXPECT_EQ(dst[0], 0xDEAD);
-            DimRow(dst.data(), src.data(), n, layout, shade);
-            for (int p = 0; p < n; ++p) ASSERT_EQ(dst[p], Dimmed(src[p], layout, shade)) << layout << shade << p;
+            DimRow(dst.data(), all.frames[0], n, layout, shade);
             EXPECT_EQ(dst[n], 0xDEAD);
+            ClipScope clip({0, 0, 256, 256}, layout);
+            GuardedSurface cell(256, 256);
+            all.DrawDimmed(cell.Info(), {0, 0}, 0, shade);
+            for (int p = 0; p < n; ++p) {
+                ASSERT_EQ(dst[p], Dimmed(uint16_t(p), layout, shade)) << layout << shade << p;
+                ASSERT_EQ(cell.At(p % 256, p / 256), dst[p]) << layout << shade << p;
+            }
         }
 }
 
-// Map byte m puts m quarters of the picture over the background (0 none, 4 and up all):
-// each channel on its own lands at most 2 below the exact weighted mean, never above.
-TEST(BlendPixel, MixesEachChannelByTheMapWeight) {
+// Map byte m lays m quarters of the picture over the background (4 and up: all); each
+// channel lands at most 2 below the exact weighted mean, never above.
+TEST(BlendPixel, MixesEachChannelByTheMap) {
     for (ColorType layout : {kColor555, kColor565}) {
         ClipScope scope({0, 0, 0, 0}, layout);
         for (uint32_t i = 0, seed = 1; i < 3000; ++i) {
@@ -106,9 +93,8 @@ TEST(BlendPixel, MixesEachChannelByTheMapWeight) {
     }
 }
 
-// Raw pictures with a map are blended (also where clipped), without map bytes copied,
-// run-length ones drawn through their colour key whatever the map says.
-TEST(ImageDraw, EachKindAtEveryPenStaysInsideTheClip) {
+// Raw pictures with a map are blended, also where clipped; run-length ones keep their colour key.
+TEST(ImageDraw, DrawsInsideTheClipOnly) {
     for (int kind = 0; kind < 3; ++kind) {
         const bool lle = kind == 2, mapBytes = kind != 1;
         const std::vector<uint16_t> px = TestFrame(3, 7, 5, kMagenta565, lle);
@@ -120,7 +106,7 @@ TEST(ImageDraw, EachKindAtEveryPenStaysInsideTheClip) {
         for (int i = 0; mapBytes && i < 35; ++i) image.map[i] = lle ? 0 : "\0\1\2\3\4\x09\xff"[(i * 3 + i / 7) % 7];
         for (ColorType layout : {kColor555, kColor565})
             for (const Pen& p : kPens) {
-                SCOPED_TRACE(testing::Message() << "kind " << kind << ", " << layout << " pen " << p.x << "," << p.y);
+                SCOPED_TRACE(testing::Message() << kind << layout << " " << p.x << "," << p.y);
                 ClipScope scope(kClip, layout);
                 GuardedSurface s(30, 22, 5, 0x5A5A);
                 image.Draw(s.Info(), p.x, p.y);

@@ -9,8 +9,10 @@
 
 namespace {
 
+using Words = std::vector<uint32_t>;
+
 // The dialog's edit boxes: unsigned decimal with blanks around, anything else 0; then clamped.
-TEST(Settings, DialogNumbersAreReadAndClamped) {
+TEST(Settings, DialogNumbers) {
     const struct {
         const char* text;
         uint32_t value, density, highlight;
@@ -22,14 +24,14 @@ TEST(Settings, DialogNumbersAreReadAndClamped) {
                  {nullptr, 0, 0, 0},
                  {"99999999999999999999", 4294967295u, 400, 100}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.text ? c.text : "(null)");
         const uint32_t value = ParseDialogNumber(c.text);
-        EXPECT_EQ(std::vector<uint32_t>({value, ClampDensity(value), ClampHighlightDensity(value)}),
-                  std::vector<uint32_t>({c.value, c.density, c.highlight}));
+        EXPECT_EQ(Words({value, ClampDensity(value), ClampHighlightDensity(value)}),
+                  Words({c.value, c.density, c.highlight}))
+            << &c - cases;
     }
 }
 
-TEST(CommandLine, ProgramNameModeAndHandle) {
+TEST(CommandLine, Modes) {
     const struct {
         const char *line, *arguments;
         SaverMode mode;
@@ -43,17 +45,15 @@ TEST(CommandLine, ProgramNameModeAndHandle) {
         {"v.scr", "", SaverMode::kConfigure, 0},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
         const char* arguments = SkipProgramName(c.line);
         EXPECT_STREQ(arguments, c.arguments);
         const SaverCommand command = ParseSaverCommand(arguments);
-        EXPECT_EQ(std::vector<uint32_t>({uint32_t(command.mode), command.handle}),
-                  std::vector<uint32_t>({uint32_t(c.mode), c.handle}));
+        EXPECT_EQ(Words({uint32_t(command.mode), command.handle}), Words({uint32_t(c.mode), c.handle})) << c.line;
     }
 }
 
-// Which input ends the saver: presses, system events, and mouse moves beyond four pixels.
-TEST(Dismissal, InputThatClosesHidesOrIsChecked) {
+// Presses, system events and mouse moves beyond four pixels end the saver.
+TEST(Dismissal, Input) {
     const struct {
         uint32_t message;
         uintptr_t wParam;
@@ -79,22 +79,22 @@ TEST(Dismissal, InputThatClosesHidesOrIsChecked) {
         EXPECT_EQ(std::vector<bool>({v.postClose, v.hideCursor, v.checkMouse, v.returnOne}), c.verdict)
             << std::hex << c.message << " " << c.wParam;
     }
-    // Switching away and starting another saver are refused full-screen, passed on in the preview.
+    // Switching away and another saver: refused full-screen, passed on in the preview.
     for (const uintptr_t command : {msg::kScScreenSave, msg::kScNextWindow, msg::kScPrevWindow}) {
         EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, command, false, false), SaverRoute::kReturnZero) << command;
         EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, command, true, false), SaverRoute::kPassOn) << command;
     }
     EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, 0xF060 /* close */, false, false), SaverRoute::kPassOn);
     const ScreenPoint from{100, 100}, moves[] = {{102, 99}, {98, 98}, {97, 102}, {100, 95}, {INT_MIN, INT_MIN}};
-    std::vector<uint32_t> distances, closes, swallowed;
+    Words distances, closes, swallowed;
     for (const ScreenPoint& to : moves) {
         distances.push_back(CursorDistance(from, to));
         closes.push_back(MovedBeyondThreshold(from, to));
         swallowed.push_back(TrapSwallowsMove(from, to));
     }
-    EXPECT_EQ(distances, (std::vector<uint32_t>{3, 4, 5, 5, 0xFFFFFFFFu}));  // saturates instead of wrapping
-    EXPECT_EQ(closes, (std::vector<uint32_t>{0, 0, 1, 1, 1}));
-    EXPECT_EQ(swallowed, (std::vector<uint32_t>{1, 0, 0, 0, 0}));
+    EXPECT_EQ(distances, (Words{3, 4, 5, 5, 0xFFFFFFFFu}));  // saturates instead of wrapping
+    EXPECT_EQ(closes, (Words{0, 0, 1, 1, 1}));
+    EXPECT_EQ(swallowed, (Words{1, 0, 0, 0, 0}));
 }
 
 }  // namespace

@@ -15,6 +15,8 @@
 
 namespace {
 
+using Pixels = std::vector<uint16_t>;
+
 std::string TgaHeader(int w, int h, int depth) {  // fields the reader ignores hold junk
     return std::string("\0\0\2\1\2\3\4\5\6\7\10\11", 12) + char(w) + char(w >> 8) + char(h) + char(h >> 8) +
            char(depth) + ' ';
@@ -24,18 +26,18 @@ class Loader : public testing::Test {
 protected:
     void SetUp() override { ASSERT_TRUE(InitErrorMsgAt(datatest::TempPath("loader.log").c_str())); }
     void TearDown() override { StopErrorMsg(); }
-    std::unique_ptr<Image> LoadTga(const std::string& bytes, bool withMap = false) {
+    std::unique_ptr<Image> LoadTga(const std::string& bytes) {
         if (!bytes.empty()) datatest::WriteAll(file_, bytes);
-        FixedString name(file_.c_str());
-        return std::unique_ptr<Image>(loader_.LoadTga(name, false, withMap));
+        FixedString name = name_;
+        return std::unique_ptr<Image>(loader_.LoadTga(name, false, false));
     }
     GraphicsLoader loader_;
     const std::string file_ = datatest::TempPath("picture.v1.tga");
+    const FixedString name_{file_.c_str()};
 };
 
-// The file's rows run bottom first as blue, green, red, each frame's map after it; frames
-// come out top row first in the display's layout, run-length encoded unless there are maps.
-TEST_F(Loader, FramesAreTopRowFirstInEitherLayoutWithTheirMaps) {
+// Stored bottom row first; read top row first in the display's layout, run-length unless mapped.
+TEST_F(Loader, Frames) {
     for (int maps = 0; maps < 2; ++maps) {
         std::string bytes = {'J', 'U', 'N', 'K', 2, 2, 2, 0, 2, 0, char(maps), 0};
         for (int f = 0; f < 2; ++f) {
@@ -44,33 +46,31 @@ TEST_F(Loader, FramesAreTopRowFirstInEitherLayoutWithTheirMaps) {
         }
         datatest::WriteAll(file_, bytes);
         loader_.SetPixelFormat(maps);
-        std::unique_ptr<Animation> animation(loader_.LoadAnimation(FixedString(file_.c_str()), true));
+        std::unique_ptr<Animation> animation(loader_.LoadAnimation(name_, true));
         ASSERT_NE(animation, nullptr);
-        EXPECT_EQ(std::vector<uint16_t>(animation->frames[1], animation->frames[1] + (maps ? 4 : 6)),
-                  (maps ? std::vector<uint16_t>{0x51A1, 0x51A2, 0x51A3, 0x51A4}
-                        : std::vector<uint16_t>{1, 0x28C1, 0x28C2, 1, 0x28C3, 0x28C4}));
+        EXPECT_EQ(Pixels(animation->frames[1], animation->frames[1] + (maps ? 4 : 6)),
+                  (maps ? Pixels{0x51A1, 0x51A2, 0x51A3, 0x51A4} : Pixels{1, 0x28C1, 0x28C2, 1, 0x28C3, 0x28C4}));
         EXPECT_EQ(maps ? animation->maps[1][0] : 1, 1);
     }
 }
 
-TEST_F(Loader, CompressFrameRowEncodings) {
-    const uint16_t k = 0x7C1F, a = 0x1111, b = 0x2222, c = 0xF81F;  // the other layout's magenta is a colour
+TEST_F(Loader, CompressFrame) {
+    const uint16_t k = 0x7C1F, a = 0x1111, b = 0x2222, c = 0xF81F;  // c: the other layout's magenta
     const struct {
         int w, h;
-        std::vector<uint16_t> pixels, words;
+        Pixels pixels, words;
     } cases[] = {{6, 1, {k, k, a, b, k, c}, {3, 2, 2, a, b, 1, 1, c}},
                  {3, 2, {k, a, b, k, k, c}, {2, 1, 2, a, b, 2, 2, 1, c}}};
     for (const auto& e : cases) {
         int32_t words = -1;
         std::unique_ptr<uint16_t[]> encoded(loader_.SetPixelFormat(0).CompressFrame(e.pixels.data(), e.w, e.h, &words));
         ASSERT_NE(encoded, nullptr);
-        EXPECT_EQ(std::vector<uint16_t>(encoded.get(), encoded.get() + words), e.words);
+        EXPECT_EQ(Pixels(encoded.get(), encoded.get() + words), e.words);
     }
     EXPECT_EQ(loader_.CompressFrame(&a, 65536, 1), nullptr);  // counts and lengths are 16-bit words
 }
 
-// Every file of the bad-glyph corpus against its line in expected.tsv: frames read,
-// whether the rain can use them, and the error logged.
+// Each file against its line in expected.tsv: frames read, usable or not, the error logged.
 TEST_F(Loader, BadGlyphCorpus) {
     std::ifstream table(datatest::DataPath("bad_glyphs/expected.tsv"));
     std::string line, name, frames, usable, message;
@@ -90,21 +90,18 @@ TEST_F(Loader, BadGlyphCorpus) {
     EXPECT_EQ(checked, 20);
 }
 
-// Every 16-bit value of either layout survives SaveTga (a 24-bit picture, bottom row first,
-// blue, green, red, low bits filled) and the reader, also straight into a surface.
-TEST_F(Loader, SavedTgaReadsBackPixelForPixel) {
-    std::vector<uint16_t> all(0x10000);
+// Every 16-bit value of either layout survives SaveTga and the reader, also into a surface.
+TEST_F(Loader, SavedTgaReadsBack) {
+    Pixels all(0x10000);
     for (int i = 0; i < 0x10000; ++i) all[i] = static_cast<uint16_t>(i);
     for (int32_t format : {0, 1}) {
-        ASSERT_TRUE(
-            loader_.SetPixelFormat(format).SaveTga(FixedString(file_.c_str()), SurfaceInfo{all.data(), 256, 256, 256}));
-        const std::string bytes = datatest::ReadAll(file_);  // the first pixel is 0xFF00
+        ASSERT_TRUE(loader_.SetPixelFormat(format).SaveTga(name_, SurfaceInfo{all.data(), 256, 256, 256}));
+        const std::string bytes = datatest::ReadAll(file_);
         EXPECT_EQ(bytes.size(), 18u + 3 * 0x10000);
         EXPECT_EQ(bytes.substr(12, 9), (std::string{0, 1, 0, 1, 24, 0, 0, char(format ? 227 : 199), char(255)}));
         const auto image = LoadTga("");
         GuardedSurface surface(256, 256);
-        ASSERT_TRUE(image && image->height == 256 &&
-                    loader_.LoadTgaToSurface(FixedString(file_.c_str()), surface.Info()));
+        ASSERT_TRUE(image && image->height == 256 && loader_.LoadTgaToSurface(name_, surface.Info()));
         for (int i = 0; i < 0x10000; ++i) {
             ASSERT_EQ(image->pixels[i], format == 0 ? i & 0x7FFF : i) << format;
             ASSERT_EQ(surface.At(i % 256, i / 256), image->pixels[i]) << format;
@@ -113,36 +110,34 @@ TEST_F(Loader, SavedTgaReadsBackPixelForPixel) {
     }
 }
 
-// 16-bit pixels are 5-5-5, widened for 5-6-5; nothing is decoded, allocated or written
-// from a picture the reader cannot take whole, or into a surface too small for it.
-TEST_F(Loader, TgaReaderTakesWholePicturesOnly) {
+// 16-bit pixels are 5-5-5; nothing is read from a partial picture or into too small a surface.
+TEST_F(Loader, TgaWholePicturesOnly) {
     const std::string px = std::string(18, 'p'), sixteen = "\xff\x7f\x1f\x7c\xe1\x83";
     const struct {
-        const char* name;
         std::string bytes;
         int32_t format;
-        std::vector<uint16_t> want;  // empty: refused
-    } cases[] = {{"16-bit 555", TgaHeader(3, 1, 16) + sixteen, 0, {0x7FFF, 0x7C1F, 0x83E1}},
-                 {"16-bit 565", TgaHeader(3, 1, 16) + sixteen, 1, {0xFFDF, 0xF81F, 0x07C1}},
-                 {"depth 15", TgaHeader(3, 2, 15) + px, 0, {}},
-                 {"above the ScratchPad", TgaHeader(1000, 481, 16) + px, 0, {}},
-                 {"short header", TgaHeader(3, 2, 24).substr(0, 17), 0, {}},
-                 {"one byte short", TgaHeader(3, 2, 24) + px.substr(1), 1, {}}};
+        Pixels want;  // empty: refused
+    } cases[] = {{TgaHeader(3, 1, 16) + sixteen, 0, {0x7FFF, 0x7C1F, 0x83E1}},
+                 {TgaHeader(3, 1, 16) + sixteen, 1, {0xFFDF, 0xF81F, 0x07C1}},
+                 {TgaHeader(3, 2, 15) + px, 0, {}},
+                 {TgaHeader(1000, 481, 16) + px, 0, {}},  // above the ScratchPad
+                 {TgaHeader(3, 2, 24).substr(0, 17), 0, {}},
+                 {TgaHeader(3, 2, 24) + px.substr(1), 1, {}}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(&c - cases);
         loader_.SetPixelFormat(c.format);
         const auto image = LoadTga(c.bytes);
-        EXPECT_EQ(image ? std::vector<uint16_t>(image->pixels, image->pixels + 3) : std::vector<uint16_t>(), c.want);
+        EXPECT_EQ(image ? Pixels(image->pixels, image->pixels + 3) : Pixels(), c.want);
         GuardedSurface surface(8, 8), narrow(2, 8);
-        EXPECT_EQ(loader_.LoadTgaToSurface(FixedString(file_.c_str()), surface.Info()), !c.want.empty());
-        EXPECT_FALSE(loader_.LoadTgaToSurface(FixedString(file_.c_str()), narrow.Info()));
-        EXPECT_EQ(std::vector<uint16_t>({surface.At(0, 0), narrow.At(0, 0)}),
-                  std::vector<uint16_t>({c.want.empty() ? surface.Fill() : c.want[0], narrow.Fill()}));
+        EXPECT_EQ(loader_.LoadTgaToSurface(name_, surface.Info()), !c.want.empty());
+        EXPECT_FALSE(loader_.LoadTgaToSurface(name_, narrow.Info()));
+        EXPECT_EQ(Pixels({surface.At(0, 0), narrow.At(0, 0)}),
+                  Pixels({c.want.empty() ? surface.Fill() : c.want[0], narrow.Fill()}));
         EXPECT_TRUE(surface.GuardsIntact() && narrow.GuardsIntact());
     }
 }
 
-TEST_F(Loader, TgaMapComesFromTheCompanionFile) {
+TEST_F(Loader, TgaMapPath) {
     for (const auto& [path, map] : {std::pair<std::string, std::string>{"a.b.tga", "a.b.map"},
                                     {".tga", ".tga.map"},
                                     {"C:\\x.v2\\pic", "C:\\x.v2\\pic.map"},

@@ -6,14 +6,16 @@
 
 namespace {
 
+using Ints = std::vector<int>;
+
 struct Recorder {
-    std::vector<std::vector<int>> cells;  // row, column, glyph, shade; the row alone at its end
+    std::vector<Ints> cells;  // row, column, glyph, shade; the row alone at its end
     void Cell(int row, int column, int glyph, int shade) { cells.push_back({row, column, glyph, shade}); }
     void EndRow(int row) { cells.push_back({row}); }
 };
 auto Never = [] { return false; };
 
-// Cells that never age out and hold normal glyphs; streamCount streams for the test to set.
+// Cells that never age out and hold normal glyphs.
 RainModel QuietModel(int columns, int rows, unsigned streamCount) {
     RainModel m;
     EXPECT_TRUE(m.Allocate(columns, rows));
@@ -23,21 +25,27 @@ RainModel QuietModel(int columns, int rows, unsigned streamCount) {
     return m;
 }
 
-// Recorded from a seeded run: glyphs (bright ones below 27), thresholds, the first streams, and
-// where the sequence stands after it; every stream starts in its range, and at most 400 of them.
-TEST(RainModel, SeedFillsCellsThenStreamsFromTheRuntimesSequence) {
+// Rows 0 ... 13: column 1's mark plus ten times column 0's.
+Ints Marks(RainModel& m) {
+    Ints marks;
+    for (int row = 0; row < 14; ++row) marks.push_back(m.At(1, row).drawState + 10 * m.At(0, row).drawState);
+    return marks;
+}
+
+// Recorded from a seeded run; every stream starts in its range, and at most 400 of them.
+TEST(RainModel, Seed) {
     RandomSource runtime;  // the C runtime's rand()
-    EXPECT_EQ(std::vector<int>({runtime.Next(), runtime.Next(), runtime.Next()}), std::vector<int>({41, 18467, 6334}));
+    EXPECT_EQ(Ints({runtime.Next(), runtime.Next(), runtime.Next()}), Ints({41, 18467, 6334}));
     RainModel m;
     ASSERT_TRUE(m.Allocate(4, 3));
     RandomSource r(12345);
     m.Seed(1000, r);
-    std::vector<int> cells, streams;
+    Ints cells, streams;
     for (int i = 0; i < 12; ++i) cells.insert(cells.end(), {m.Cells()[i].glyph, m.Cells()[i].threshold});
     for (int i = 0; i < 3; ++i) streams.insert(streams.end(), {m.Streams()[i].head, m.Streams()[i].length});
-    EXPECT_EQ(cells, std::vector<int>({48, 35, 50, 45, 40, 32, 1,  0,  51, 14, 42, 56,
-                                       34, 58, 48, 4,  36, 41, 32, 69, 33, 21, 45, 56}));
-    EXPECT_EQ(streams, std::vector<int>({24, 13, 27, 34, 2, 19}));
+    EXPECT_EQ(cells,
+              Ints({48, 35, 50, 45, 40, 32, 1, 0, 51, 14, 42, 56, 34, 58, 48, 4, 36, 41, 32, 69, 33, 21, 45, 56}));
+    EXPECT_EQ(streams, Ints({24, 13, 27, 34, 2, 19}));
     EXPECT_EQ(r.State(), 3344583005u);
     ASSERT_EQ(m.StreamCount(), 400u);
     for (unsigned s = 0; s < 400; ++s) {
@@ -46,34 +54,30 @@ TEST(RainModel, SeedFillsCellsThenStreamsFromTheRuntimesSequence) {
     }
 }
 
-TEST(RainModel, StepMarksBodyAndAFadingTailOfThreeCells) {
+// Body, then a tail fading over three cells; cut at the top and the bottom.
+TEST(RainModel, StepMarksBodyAndTail) {
     const struct {
-        const char* name;
         int head, length;
-        std::vector<int> marks;  // rows 0 ... 13 of the stream's column
+        Ints marks;
     } cases[] = {
-        {"whole", 12, 10, {0, 0, 0, 1, 2, 3, 4, 4, 4, 4, 4, 4, 4, 0}},
-        {"partly above the top", 3, 10, {4, 4, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {"partly below the bottom", 15, 11, {0, 0, 0, 0, 0, 1, 2, 3, 4, 4, 4, 4, 4, 4}},
-        {"only the top cell left", 22, 10, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
+        {12, 10, {0, 0, 0, 1, 2, 3, 4, 4, 4, 4, 4, 4, 4, 0}},
+        {3, 10, {4, 4, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+        {15, 11, {0, 0, 0, 0, 0, 1, 2, 3, 4, 4, 4, 4, 4, 4}},
+        {22, 10, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         RainModel m = QuietModel(2, 14, 1);
         m.Streams()[0] = Stream{1, static_cast<int16_t>(c.head - 1), static_cast<uint8_t>(c.length), 1};
         RandomSource r(5);
         m.StepStreams(r, Never);  // halfStep 1: the head moves one row down first
-        std::vector<int> marks;
-        for (int row = 0; row < 14; ++row) marks.push_back(m.At(1, row).drawState + 10 * m.At(0, row).drawState);
-        EXPECT_EQ(marks, c.marks);
+        EXPECT_EQ(Marks(m), c.marks) << c.head;
     }
 }
 
-// Later streams in the table win where streams overlap; a step stopped before stream k moves
-// and marks streams 0 ... k - 1 only. Grids of up to 64 rows and taller ones mark alike.
-TEST(RainModel, OverlapsGoToTheLaterStreamAndAStoppedStepMarksTheStreamsMoved) {
+// Later streams win overlaps; a step stopped before stream 2 moves and marks 0 and 1 only.
+// Grids taller than 64 rows mark alike.
+TEST(RainModel, OverlapsAndStoppedSteps) {
     for (const int rows : {14, 70}) {
-        SCOPED_TRACE(rows);
         RainModel m = QuietModel(2, rows, 3);
         // Column 0: stream 0's tail lies on stream 1's body; column 1: stream 2 alone.
         m.Streams()[0] = Stream{0, 9, 10, 0};
@@ -82,28 +86,26 @@ TEST(RainModel, OverlapsGoToTheLaterStreamAndAStoppedStepMarksTheStreamsMoved) {
         RandomSource r(5);
         int tests = 0;
         m.StepStreams(r, [&] { return ++tests > 2; });
-        std::vector<int> marks;
-        for (int row = 0; row < 14; ++row) marks.push_back(m.At(1, row).drawState + 10 * m.At(0, row).drawState);
-        EXPECT_EQ(marks, std::vector<int>({10, 20, 30, 40, 40, 40, 40, 10, 20, 30, 40, 40, 0, 0}));
-        EXPECT_EQ(std::vector<int>({m.Streams()[0].halfStep, m.Streams()[1].halfStep, m.Streams()[2].halfStep}),
-                  std::vector<int>({1, 1, 0}));
+        EXPECT_EQ(Marks(m), Ints({10, 20, 30, 40, 40, 40, 40, 10, 20, 30, 40, 40, 0, 0})) << rows;
+        EXPECT_EQ(Ints({m.Streams()[0].halfStep, m.Streams()[1].halfStep, m.Streams()[2].halfStep}), Ints({1, 1, 0}));
     }
 }
 
-TEST(RainModel, SweepDrawsEveryCellBottomRowFirstWithItsShadeAndClearsTheMarks) {
+TEST(RainModel, SweepDrawsBottomRowFirstAndClearsTheMarks) {
     RainModel m = QuietModel(3, 2, 0);
     const uint8_t states[6] = {kBody, kHalf, kQuarter, kEighth, kUncovered, 7};
     for (int i = 0; i < 6; ++i) m.Cells()[i].drawState = states[i];
     RandomSource r(1);
     Recorder rec;
     m.SweepCells(r, 0, rec, Never);
-    const std::vector<std::vector<int>> expected = {{1, 0, 30, 3}, {1, 1, 54, 0}, {1, 2, 54, 0}, {1},
-                                                    {0, 0, 27, 0}, {0, 1, 28, 1}, {0, 2, 29, 2}, {0}};
+    const std::vector<Ints> expected = {{1, 0, 30, 3}, {1, 1, 54, 0}, {1, 2, 54, 0}, {1},
+                                        {0, 0, 27, 0}, {0, 1, 28, 1}, {0, 2, 29, 2}, {0}};
     EXPECT_EQ(rec.cells, expected);
     EXPECT_EQ(m.Cells()[1].drawState + m.Cells()[5].drawState, kUncovered);
 }
 
-TEST(RainModel, NewGlyphsAreBrightByTheHighlightPercentInTheUpperTwoThirdsOnly) {
+// New glyphs are bright by the highlight percent, in the upper two thirds only.
+TEST(RainModel, Highlights) {
     for (int highlight : {0, 100}) {
         RainModel m = QuietModel(20, 30, 0);
         for (int i = 0; i < 600; ++i) m.Cells()[i].threshold = 0;

@@ -2,12 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <chrono>
 #include <functional>
-#include <mutex>
+#include <map>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "display/glyph_blitter.h"
@@ -16,17 +13,12 @@
 
 namespace {
 
+using Ints = std::vector<int>;
+
 constexpr uint16_t kUntouched = 0xDEAD;
 
-bool WaitFor(const std::function<bool()>& done) {
-    const auto until = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    for (; !done(); std::this_thread::sleep_for(std::chrono::milliseconds(1)))
-        if (std::chrono::steady_clock::now() > until) return false;
-    return true;
-}
-
-// The fixture is the loop's display and environment: a 6 x 6 grid of 4 x 4 cells, and a
-// fake clock that Sleep advances by the time asked for (really sleeping only briefly).
+// The loop's display and environment on the test's thread: 6 x 6 cells of 4 x 4, a clock that
+// moves as the loop sleeps, the window thread's moves at given sleeps; all flags clear at the 200th.
 class RenderLoop : public ::testing::Test {
 protected:
     RenderLoop() {
@@ -37,34 +29,26 @@ protected:
         state.rain.Seed(20, seed);
         state.glyphs = &glyphs;
     }
-    ~RenderLoop() override {
-        state.running = state.active = 0;
-        if (thread.joinable()) thread.join();
-        state.glyphs = nullptr;
-    }
+    ~RenderLoop() override { state.glyphs = nullptr; }
 
 public:
     RenderLoop* GetDisplay() { return haveDisplay ? this : nullptr; }
     const SurfaceInfo* GetBackBuffer() {
-        ++gets;
         getTimes.push_back(clock);
         return giveBuffer ? &surface.Info() : nullptr;
     }
     int32_t Present() {
-        if (onPresent) onPresent();
         ++presents;
+        if (onPresent) onPresent();
         return presentAnswer;
     }
-    uint32_t Now() { return clock.load(); }
+    uint32_t Now() { return clock; }
     void Sleep(uint32_t ms) {
-        ++sleeps;
         clock += ms;
-        std::this_thread::sleep_for(std::chrono::microseconds(200));
+        if (atSleep.count(++sleeps)) atSleep[sleeps]();
+        if (sleeps == 200) state.running = state.active = 0;
     }
-    void Log(const char* text) {
-        std::lock_guard<std::mutex> hold(logMutex);
-        log.emplace_back(text);
-    }
+    void Log(const char* text) { log.emplace_back(text); }
     template <class Stop>
     void Compose(SaverState& s, RandomSource& r, const SurfaceInfo& to, Stop&& stop) {
         ComposeRainFrame(s, r, to, [&] {
@@ -74,135 +58,109 @@ public:
     }
 
 protected:
-    void Start(int32_t active) {
-        state.running = 1;
+    // The loop must end and say so.
+    void Run(int32_t active) {
+        sleeps = presents = 0;
+        getTimes.clear();
+        state.lastFrameTime = 0;
+        state.framePresented = 0;
         state.threadEnded = 0;
+        state.running = 1;
         state.active = active;
-        thread = std::thread([this] { RunRenderLoop(state, *this, random); });
-    }
-    // Clears running; the thread must end and say so.
-    void Stop() {
-        state.running = 0;
-        const bool ended = WaitFor([&] { return state.threadEnded != 0; });
-        state.active = 0;  // frees a thread stuck in a frame: a failure must not hang the run
-        thread.join();
-        EXPECT_TRUE(ended) << "still running";
+        RunRenderLoop(state, *this, random);
+        EXPECT_EQ(state.threadEnded.load(), 1);
         EXPECT_EQ(log.back(), kThreadEndedMsg);
     }
-    // Waits for n more calls of a kind; Idles waits for idle rounds.
-    bool Grows(std::atomic<int>& count, int n) {
-        const int from = count;
-        return WaitFor([&] { return count >= from + n; });
+    int Drawn() {
+        int n = 0;
+        for (int i = 0; i < 24 * surface.Height(); ++i) n += surface.At(i % 24, i / 24) != kUntouched;
+        return n;
     }
-    bool Idles() { return Grows(sleeps, 21); }
 
     GuardedSurface surface{24, 24 - kTopRowOffset, 3, kUntouched};
-    std::atomic<bool> giveBuffer{true}, haveDisplay{true};
-    std::atomic<int32_t> presentAnswer{0};
-    std::atomic<int> gets{0}, presents{0}, sleeps{0};
-    std::atomic<uint32_t> clock{5000};
-    std::vector<uint32_t> getTimes;  // render thread only; read after it ended
-    std::mutex logMutex;
+    bool giveBuffer = true, haveDisplay = true;
+    int32_t presentAnswer = 0;
+    int sleeps = 0, presents = 0;
+    uint32_t clock = 5000;
+    std::vector<uint32_t> getTimes;
     std::vector<std::string> log;
-    std::function<void()> onStopTest, onPresent;  // at every stop test inside a frame, every Present
+    std::map<int, std::function<void()>> atSleep;
+    std::function<void()> onStopTest, onPresent;
     SaverState state;
     Animation glyphs{4, 4, kRequiredGlyphFrames, 0};
     RandomSource random{1};
-    std::thread thread;
 };
 
-// Each pause and resume is logged once however long it lasts; any non-zero active ends
-// the idle loop and is set back to 1 and monitorOff is cleared; the thread ends from idle.
-TEST_F(RenderLoop, PausesAndResumesAreLoggedOnce) {
-    Start(0);  // the thread idles first, as when it wins the start race
-    for (int32_t resumeWith : {1, 2}) {
-        ASSERT_TRUE(Idles());
+// Each pause and resume is logged once; any non-zero active resumes, is set back to 1 and
+// clears monitorOff. The loop idles first, as when it wins the start race.
+TEST_F(RenderLoop, PausesAndResumes) {
+    Ints seen;
+    auto resume = [&](int32_t with) {
         state.monitorOff = 1;
-        state.active = resumeWith;
-        ASSERT_TRUE(Grows(presents, 3));
-        EXPECT_EQ((std::vector<int>{state.active, state.monitorOff, state.framePresented}),
-                  (std::vector<int>{1, 0, 1}));
+        state.active = with;
+    };
+    auto pause = [&] {
+        seen.insert(seen.end(), {state.active, state.monitorOff, state.framePresented});
         state.active = 0;
-    }
-    ASSERT_TRUE(Idles());
-    Stop();
+    };
+    atSleep = {{10, [&] { resume(1); }}, {20, pause}, {40, [&] { resume(2); }}, {50, pause}};
+    Run(0);
+    EXPECT_EQ(seen, (Ints{1, 0, 1, 1, 0, 1}));
     EXPECT_EQ(log, (std::vector<std::string>{kThreadCreatedMsg, kEnterIdleMsg, kThreadResumedMsg, kEnterIdleMsg,
                                              kThreadResumedMsg, kEnterIdleMsg, kThreadEndedMsg}));
 }
 
-// Cleared as the window thread would, mid-frame: the cells reached are shown, not one more,
-// and nothing is presented. A row shows once complete, so count from the full bottom row:
-// the third stop test after it comes before the second cell of the next row up.
+// Cleared mid-frame: the cells reached are shown, not one more; nothing is presented. A row
+// shows once complete: the third stop test after the bottom row is in the next row's second cell.
 TEST_F(RenderLoop, ClearingActiveMidFrameStopsWithinOneCell) {
-    auto drawn = [&] {
-        int n = 0;
-        for (int y = 0; y < surface.Height(); ++y)
-            for (int x = 0; x < 24; ++x) n += surface.At(x, y) != kUntouched;
-        return n;
-    };
     int testsAfterBottomRow = 0;
     onStopTest = [&] {
-        if (drawn() >= 6 * 16 && ++testsAfterBottomRow == 3) state.active = 0;
+        if (Drawn() >= 6 * 16 && ++testsAfterBottomRow == 3) state.active = 0;
     };
-    Start(1);
-    ASSERT_TRUE(Idles());
-    EXPECT_EQ(drawn(), 7 * 16);
-    EXPECT_EQ(presents + state.framePresented, 0) << "nothing presented";
-    Stop();
+    Run(1);
+    EXPECT_EQ(Drawn(), 7 * 16);
+    EXPECT_EQ(presents + state.framePresented, 0);
     EXPECT_TRUE(surface.GuardsIntact());
 }
 
-// Running cleared (WM_DESTROY, which then waits for the thread): a frame that can be shown
-// is finished and shown; one that Present keeps refusing is given up, as on a pause.
-TEST_F(RenderLoop, FrameInProgressWhenAFlagIsCleared) {
+// Running cleared (WM_DESTROY then waits for the thread): a frame that can be shown is;
+// one that Present keeps refusing is given up, as on a pause.
+TEST_F(RenderLoop, FlagClearedInPresent) {
     const struct {
-        const char* flag;
-        int32_t answer;
-        int framePresented;
-    } cases[] = {{"running", 0, 1}, {"running", 1, 0}, {"active", 1, 0}};
+        bool running;
+        int32_t answer, framePresented;
+    } cases[] = {{true, 0, 1}, {true, 1, 0}, {false, 1, 0}};
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.flag) + (c.answer ? ", Present refuses" : ", Present shows"));
         presentAnswer = c.answer;
-        onPresent = [&] { (c.flag[0] == 'r' ? state.running : state.active) = 0; };
-        state.framePresented = 0;
-        Start(1);
-        ASSERT_TRUE(WaitFor([&] { return presents > 0; }));
-        Stop();
-        EXPECT_EQ(state.framePresented.load(), c.framePresented);
-        EXPECT_EQ(gets.exchange(0), 1);
-        presents = 0;
+        onPresent = [&] { (c.running ? state.running : state.active) = 0; };
+        Run(1);
+        EXPECT_EQ(Ints({state.framePresented, presents}), Ints({c.framePresented, 1})) << &c - cases;
     }
 }
 
-// Without a buffer nothing is drawn or presented (a flip would show an undrawn buffer);
-// without a display the loop waits; frames flow once both are there.
+// Without a buffer nothing is drawn or presented (a flip would show an undrawn buffer).
 TEST_F(RenderLoop, NothingIsShownWithoutABuffer) {
-    giveBuffer = false;
-    haveDisplay = false;
-    Start(1);
-    ASSERT_TRUE(Idles());
-    haveDisplay = true;
-    ASSERT_TRUE(WaitFor([&] { return gets > 5; }));
-    EXPECT_EQ(presents + state.framePresented, 0) << "nothing presented";
-    EXPECT_TRUE(surface.GuardsIntact() && surface.At(0, 0) == kUntouched);
-    giveBuffer = true;
-    ASSERT_TRUE(Grows(presents, 3));
-    Stop();
+    giveBuffer = haveDisplay = false;
+    int shown = -1;
+    auto bufferArrives = [&] {
+        shown = presents + state.framePresented + (surface.At(0, 0) != kUntouched);
+        giveBuffer = true;
+    };
+    atSleep = {{10, [&] { haveDisplay = true; }}, {20, bufferArrives}};
+    Run(1);
+    EXPECT_EQ(shown, 0);
+    EXPECT_GT(presents, 3);
+    EXPECT_TRUE(surface.GuardsIntact());
 }
 
-// Frames start 30 ms apart, by sleeping; the first is never held back, whatever the clock
-// reads, and its wrap-around changes nothing.
+// Frames start 30 ms apart; the first is never held back, whatever the clock reads.
 TEST_F(RenderLoop, FramesAreThirtyMillisecondsApart) {
     for (uint32_t start : {5000u, 0x80000010u, 0xFFFFFFC0u}) {
-        SCOPED_TRACE(start);
-        state.lastFrameTime = 0;
         clock = start;
-        getTimes.clear();
-        Start(1);
-        ASSERT_TRUE(Grows(presents, 8));
-        Stop();
+        Run(1);
+        ASSERT_GT(getTimes.size(), 8u);
         EXPECT_EQ(getTimes[0], start);
-        for (size_t i = 1; i < getTimes.size(); ++i) EXPECT_EQ(getTimes[i] - getTimes[i - 1], 30u);
+        for (size_t i = 1; i < getTimes.size(); ++i) EXPECT_EQ(getTimes[i] - getTimes[i - 1], 30u) << start;
     }
 }
 

@@ -11,50 +11,51 @@
 
 namespace {
 
+using Lines = std::vector<std::string>;
+
+using Codes = std::vector<int32_t>;
+
 std::string Text(int n) { return std::string(static_cast<size_t>(n), 'x'); }
 FixedString OfLength(int n) { return FixedString(Text(n).c_str(), n); }  // the only way past 254
 
-// What each way of putting text into a string keeps of it.
-TEST(FixedString, EveryWayInKeepsWithinCapacity) {
+// What each way in keeps; a number that does not fit is left out whole.
+TEST(FixedString, KeepsWithinCapacity) {
     const struct {
-        const char* name;
         int want;
         FixedString (*make)();
     } cases[] = {
-        {"construct 300", 254, [] { return FixedString(Text(300).c_str()); }},
-        {"assign 255", 254, [] { return FixedString() = Text(255).c_str(); }},
-        {"first 300", 255, [] { return FixedString(Text(400).c_str(), 300); }},
-        {"append 10 to 250", 254, [] { return OfLength(250).Append(Text(10).c_str()); }},
-        {"a number that fits", 254, [] { return OfLength(248).AppendNumber(int32_t{-12345}); }},
-        {"a number one too long", 249, [] { return OfLength(249).AppendNumber(int32_t{-12345}); }},
-        {"unsigned one too long", 249, [] { return OfLength(249) + uint32_t{123456}; }},
-        {"a double one too long", 252, [] { return OfLength(252) + 1.25; }},
+        {254, [] { return FixedString(Text(300).c_str()); }},
+        {254, [] { return FixedString() = Text(255).c_str(); }},
+        {255, [] { return FixedString(Text(400).c_str(), 300); }},
+        {254, [] { return OfLength(250).Append(Text(10).c_str()); }},
+        {254, [] { return OfLength(248).AppendNumber(int32_t{-12345}); }},
+        {249, [] { return OfLength(249).AppendNumber(int32_t{-12345}); }},
+        {249, [] { return OfLength(249) + uint32_t{123456}; }},
+        {252, [] { return OfLength(252) + 1.25; }},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
         const FixedString s = c.make();
-        EXPECT_EQ(s.Length(), c.want);
-        EXPECT_EQ(s.CharAt(c.want), '\0');
+        EXPECT_EQ(s.Length(), c.want) << &c - cases;
+        EXPECT_EQ(s.CharAt(c.want), '\0') << &c - cases;
     }
     EXPECT_STREQ(OfLength(250).Append("0123456789").LastChars(5), "x0123");
     EXPECT_STREQ((FixedString("n=") + int32_t{-2147483647 - 1} + " " + uint32_t{4294967295u} + " " + 1.0 / 3).Text(),
                  "n=-2147483648 4294967295 0.3333333");
 }
 
-// A few spot checks: first and last entry, a shared number, a kept misspelling, the fallback.
-TEST(WindowMessageName, NamesNumbersAndFormatsTheRest) {
-    std::vector<std::string> names;
+// First and last entry, a shared number, a kept misspelling, the fallback.
+TEST(WindowMessageName, Names) {
+    Lines names;
     for (uint32_t message : {0x0u, 0x8000u, 0x100u, 0xEu, 0x4u, 0xFFFFFFFFu})
         names.push_back(WindowMessageName(message));
-    EXPECT_EQ(names, (std::vector<std::string>{"WM_NULL", "WM_APP", "WM_KEYFIRST/WM_KEYDOWN", "WM_GETTEXTLENGHT",
-                                               "UNKNOWN MESSAGE, id 0x04", "UNKNOWN MESSAGE, id 0xffffffff"}));
+    EXPECT_EQ(names, (Lines{"WM_NULL", "WM_APP", "WM_KEYFIRST/WM_KEYDOWN", "WM_GETTEXTLENGHT",
+                            "UNKNOWN MESSAGE, id 0x04", "UNKNOWN MESSAGE, id 0xffffffff"}));
 }
 
-// The log file's exact bytes: one prefix per level, the start and stop lines, and the
-// latest of the most severe messages remembered for the box.
-TEST(Log, WritesPrefixedLinesAndRemembersTheMostSevere) {
+// The file's bytes, and the latest of the most severe messages shown in the box.
+TEST(Log, PrefixedLinesAndTheMostSevere) {
     const std::string path = datatest::TempPath("log.log");
-    static std::vector<std::string> boxes;
+    static Lines boxes;
     const ErrorBoxHook previous = SetErrorBoxHook([](HWND__*, const char* text, const char* caption) {
         boxes.push_back(std::string(caption) + ": " + text);
         return true;
@@ -70,7 +71,7 @@ TEST(Log, WritesPrefixedLinesAndRemembersTheMostSevere) {
     StopErrorMsg();
     ErrorMsg("after the stop", LOG_PANIC);
     SetErrorBoxHook(previous);
-    EXPECT_EQ(boxes, std::vector<std::string>{"Vorlex Code Emulator: m7"});
+    EXPECT_EQ(boxes, Lines{"Vorlex Code Emulator: m7"});
     EXPECT_EQ(datatest::ReadAll(path),
               "LOG_INFO: [InitErrorMsg] DEBUG SESSION STARTED\n\nLOG_SPAM: m0\nLOG_GOSSIP: m1\n"
               "LOG_PANIC (UNRECONGNIZED STATE): m2\nLOG_INFO: m3\nLOG_WARNING: m4\nLOG_PANIC: m5\nLOG_ERROR: m6\n"
@@ -78,22 +79,20 @@ TEST(Log, WritesPrefixedLinesAndRemembersTheMostSevere) {
               "LOG_WARNING: warned\nLOG_INFO: \n[StopErrorMsg] DEBUG SESSION TERMINATED\n");
 }
 
-// Result codes of each operation on a file open for reading, for writing, and not open.
-TEST(File, ResultCodesAndBytesWithoutTranslation) {
+// Each operation on a file open for writing, for reading, and not open; bytes untranslated.
+TEST(File, ResultCodes) {
     const std::string path = datatest::TempPath("file.bin"), bytes("a\r\nb\x1a\0c", 7);
     char buffer[16] = {};
     int32_t received = -1;
     {
         File writer(path.c_str(), File::kModeWrite);
-        EXPECT_EQ(
-            std::vector<int32_t>({writer.Write(bytes.data(), 7), writer.Read(buffer, 1), writer.Write(buffer, -1)}),
-            std::vector<int32_t>({File::kDone, File::kNotWritable, File::kFailed}));
+        EXPECT_EQ(Codes({writer.Write(bytes.data(), 7), writer.Read(buffer, 1), writer.Write(buffer, -1)}),
+                  Codes({File::kDone, File::kNotWritable, File::kFailed}));
     }
     File reader(path.c_str(), File::kModeRead), missing((path + "x").c_str(), File::kModeRead);
-    EXPECT_EQ(std::vector<int32_t>({reader.Read(buffer, 16, &received), received, reader.Write("x", 1),
-                                    reader.SeekFromStart(5), missing.OpenError(), missing.Read(buffer, 1),
-                                    missing.SeekFromEnd(0)}),
-              std::vector<int32_t>({File::kDone, 7, File::kNotReadable, 5, File::kFailed, File::kFailed, -1}));
+    EXPECT_EQ(Codes({reader.Read(buffer, 16, &received), received, reader.Write("x", 1), reader.SeekFromStart(5),
+                     missing.OpenError(), missing.Read(buffer, 1), missing.SeekFromEnd(0)}),
+              Codes({File::kDone, 7, File::kNotReadable, 5, File::kFailed, File::kFailed, -1}));
     EXPECT_EQ(std::string(buffer, 7), bytes);
 }
 

@@ -1,5 +1,4 @@
-# Each built glyph set (scale 1, 2, 3) equals the generator's output once more; glyph2.ani has
-# version 2, 55 frames, no maps.
+# Each built glyph set (scale 1, 2, 3) comes out the same again; glyph2.ani: version 2, 55 frames.
 set(scale 1)
 foreach(built ${BUILT})
   execute_process(COMMAND ${PYTHON} ${SCRIPT} --font ${FONT} --scale ${scale} ${WORK}.ani RESULT_VARIABLE rc)
