@@ -110,7 +110,7 @@ echo "=== ${wine_built[*]}: Wine tests started (${SECONDS}s)"
 # The X11 cases whose frame rate a sanitizer cuts, and the package (its files only are built).
 run_preset native "$jobs" "vorlex_x11_program glyph_set vorlex_man_page vorlex_changelog" 'x11_(settings|deb)'
 # ThreadSanitizer is for the render thread's handshake with the window thread.
-run_preset native-tsan "$jobs" vorlex_tests 'RenderLoop'
+run_preset native-tsan "$jobs" vorlex_thread_tests 'RenderLoop'
 # Where its Wine tests do not run, the i686 product is still built.
 if [[ " ${wine_presets[*]} " != *" windows "* ]] && build_preset windows vorlex_scr glyph_set; then
   passed=$((passed + 1))

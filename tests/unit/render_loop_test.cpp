@@ -2,9 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <map>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "display/glyph_blitter.h"
@@ -18,7 +22,8 @@ using Ints = std::vector<int>;
 constexpr uint16_t kUntouched = 0xDEAD;
 
 // The loop's display and environment on the test's thread: 6 x 6 cells of 4 x 4, a clock that
-// moves as the loop sleeps, the window thread's moves at given sleeps; all flags clear at the 200th.
+// moves as the loop sleeps, the window thread's moves at given sleeps; all flags clear at the 200th
+// (on its own thread: real sleeps, the test ends it).
 class RenderLoop : public ::testing::Test {
 protected:
     RenderLoop() {
@@ -45,10 +50,17 @@ public:
     uint32_t Now() { return clock; }
     void Sleep(uint32_t ms) {
         clock += ms;
+        if (ownThread) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+            return;
+        }
         if (atSleep.count(++sleeps)) atSleep[sleeps]();
         if (sleeps == 200) state.running = state.active = 0;
     }
-    void Log(const char* text) { log.emplace_back(text); }
+    void Log(const char* text) {
+        log.emplace_back(text);
+        idles += log.back() == kEnterIdleMsg;
+    }
     template <class Stop>
     void Compose(SaverState& s, RandomSource& r, const SurfaceInfo& to, Stop&& stop) {
         ComposeRainFrame(s, r, to, [&] {
@@ -78,7 +90,7 @@ protected:
     }
 
     GuardedSurface surface{24, 24 - kTopRowOffset, 3, kUntouched};
-    bool giveBuffer = true, haveDisplay = true;
+    bool giveBuffer = true, haveDisplay = true, ownThread = false;
     int32_t presentAnswer = 0;
     int sleeps = 0, presents = 0;
     uint32_t clock = 5000;
@@ -86,6 +98,7 @@ protected:
     std::vector<std::string> log;
     std::map<int, std::function<void()>> atSleep;
     std::function<void()> onStopTest, onPresent;
+    std::atomic<int> idles{0};
     SaverState state;
     Animation glyphs{4, 4, kRequiredGlyphFrames, 0};
     RandomSource random{1};
@@ -162,6 +175,28 @@ TEST_F(RenderLoop, FramesAreThirtyMillisecondsApart) {
         EXPECT_EQ(getTimes[0], start);
         for (size_t i = 1; i < getTimes.size(); ++i) EXPECT_EQ(getTimes[i] - getTimes[i - 1], 30u) << start;
     }
+}
+
+// The saver's two threads (ThreadSanitizer watches this one): the window thread pauses, resumes
+// and ends the loop while it draws.
+TEST_F(RenderLoop, WindowThreadPausesResumesAndEnds) {
+    std::atomic<int> shown{0};
+    onPresent = [&] { ++shown; };
+    ownThread = true;
+    std::thread loop([this] { Run(1); });
+    const auto reached = [](const std::atomic<int>& count, int n) {  // generous: a loaded machine
+        for (int ms = 0; ms < 20000 && count < n; ++ms) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        return count >= n;
+    };
+    EXPECT_TRUE(reached(shown, 2));
+    state.active = 0;
+    EXPECT_TRUE(reached(idles, 1));
+    const int paused = shown;
+    state.active = 1;
+    EXPECT_TRUE(reached(shown, paused + 2));
+    state.running = 0;
+    loop.join();
+    EXPECT_EQ(std::count(log.begin(), log.end(), kThreadResumedMsg), 1);
 }
 
 }  // namespace
