@@ -55,18 +55,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
 }
 
-// Bytes behind a path without a disk: a memfd, opened again by its /proc name.
+// Bytes behind a path without a disk: a memfd, linked as NAME in a folder of this process under TMPDIR
+// (the loader finds a picture's companion file by its name).
 struct MemoryFile {
     int fd = memfd_create("fuzz", 0);
-    std::string path = "/proc/self/fd/" + std::to_string(fd);
-    MemoryFile() = default;
-    // Also by NAME in a folder of this process under TMPDIR, where the loader finds companion files by name.
+    std::string path;
     explicit MemoryFile(const char* name) {
         const char* tmp = getenv("TMPDIR");
-        const std::string dir = std::string(tmp ? tmp : "/tmp") + "/fuzz" + std::to_string(getpid());
-        mkdir(dir.c_str(), 0700);
-        FUZZ_CHECK(symlink(path.c_str(), (dir + name).c_str()) == 0);
-        path = dir + name;
+        path = std::string(tmp ? tmp : "/tmp") + "/fuzz" + std::to_string(getpid());
+        mkdir(path.c_str(), 0700);
+        path += name;
+        FUZZ_CHECK(symlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path.c_str()) == 0);
     }
     void Set(const uint8_t* data, size_t size) {
         FUZZ_CHECK(ftruncate(fd, 0) == 0 && pwrite(fd, data, size, 0) == static_cast<ssize_t>(size));

@@ -11,7 +11,7 @@ void Fuzz(FuzzReader& in) {
     const size_t area = header.Bytes(2) * header.Bytes(2);
     if (area * 3 > 65536 && area * 3 > in.size && area <= GraphicsLoader::kScratchPadCapacity) return;
     [[maybe_unused]] static const bool logging = InitErrorMsgAt("/dev/null");  // messages still formatted
-    static MemoryFile input;
+    static MemoryFile input("/in.ani");
     static File file(input.path.c_str(), File::kModeRead);  // one descriptor, read from the start each time
     static GuardedSurface surface(40, 40);
     input.Set(in.data, in.size);
