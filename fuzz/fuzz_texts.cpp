@@ -1,4 +1,6 @@
-// Command lines of arbitrary bytes: the pointers handed back stay inside the text.
+// Command lines and dialog texts of arbitrary bytes: the pointers handed back stay inside the text,
+// numbers are clamped, and a resolution name that is recognised reads back as itself.
+#include "app/settings_values.h"
 #include "fuzz/fuzz_input.h"
 #include "host/command_line.h"
 
@@ -17,4 +19,10 @@ void Fuzz(FuzzReader& in) {
     (void)ParseHandleValue(args);
     const SaverCommand command = ParseSaverCommand(args);
     FUZZ_CHECK(command.rest == nullptr || (command.rest >= args && command.rest <= end));
+    const uint32_t n = ParseDialogNumber(text);
+    FUZZ_CHECK(ClampDensity(n) <= kMaxDensity && ClampHighlightDensity(n) <= kMaxHighlightDensity);
+    const int32_t current = static_cast<int32_t>(n), index = ResolutionIndexFromText(text, current);
+    if (index != current) FUZZ_CHECK(std::strcmp(ResolutionTextForIndex(index), text) == 0);
+    const int radio = RadioForIndex(index);
+    FUZZ_CHECK(IndexFromRadios(radio == kIdRadio1024x768, radio == kIdRadio1280x1024) == radio - kIdRadio800x600 + 1);
 }
