@@ -12,11 +12,10 @@ void Fuzz(FuzzReader& in) {
     if (area * 3 > 65536 && area * 3 > in.size && area <= GraphicsLoader::kScratchPadCapacity) return;
     [[maybe_unused]] static const bool logging = InitErrorMsgAt("/dev/null");  // messages still formatted
     static MemoryFile input("/in.ani");
-    static File file(input.path.c_str(), File::kModeRead);  // one descriptor, read from the start each time
     static GuardedSurface surface(40, 40);
     input.Set(in.data, in.size);
     clipRect = ClipRect{0, 0, 40, 40};
-    file.SeekFromStart(0);
+    File file(input.path.c_str(), File::kModeRead);
     // The size's low bits pick the modes.
     std::unique_ptr<Animation> a(Loader(in.size).LoadAnimation(file, in.size & 2));
     if (a == nullptr || a->width > 48 || a->height > 48) return;  // larger cells only cost time
