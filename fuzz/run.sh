@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# Builds the fuzz preset and runs each libFuzzer target (or the named ones) for SECONDS from its corpus
-# fuzz/corpus/TARGET. New inputs collect in build/fuzz/corpus/TARGET, failing ones in build/fuzz/findings/TARGET
-# (exit 1); `TARGET -merge=1 fuzz/corpus/TARGET build/fuzz/corpus/TARGET` minimises them into the corpus.
+# Builds the fuzz preset and runs each libFuzzer target (or the named ones) for SECONDS from fuzz/corpus/TARGET.
+# New inputs collect in build/fuzz/corpus/TARGET, failing ones in build/fuzz/findings/TARGET (exit 1).
 set -euo pipefail
 if ! [[ ${1:-} =~ ^[1-9][0-9]*$ ]]; then
   echo "usage: $0 SECONDS [TARGET...]" >&2

@@ -4,6 +4,7 @@ set -euo pipefail
 case_name=$1 prog=$2 work=$3/$1 build=${4:-}
 src=$(cd "$(dirname "$0")/../.." && pwd)
 . "$src/scripts/lib/harness.sh"
+unset XSCREENSAVER_WINDOW  # a daemon's window on the caller's display
 rm -rf "$work"
 mkdir -p "$work"
 cd "$work"
@@ -88,7 +89,7 @@ huge)  # a 32767x32767 window past the 1280x720 screen, then 200 sizes: rain on 
     sizes+=(windowsize "$win" $((400 + i)) $((300 + i)) sleep 0.02)
   done
   xdotool "${sizes[@]}" windowmove "$win" 0 0
-  sleep 0.5
+  sleep 1
   # The last size is drawn to its far corner.
   shot "$win" b.png
   convert b.png -gravity southeast -crop 160x120+0+0 corner.png
@@ -113,8 +114,8 @@ settings)  # its own window: the rain moves; -density, -highlight and -delay cha
     d=$(compare -metric AE a.png b.png null: 2>&1 || true)
     r0=${r0:-$r}
     g0=${g0:-$g}
-    echo "${args:-defaults}: $d pixels changed"
-    awk "BEGIN { r = $r; g = $g; d = $d; r0 = $r0; g0 = $g0; exit !($cond) }" || fail "${args:-defaults}: not $cond"
+    awk "BEGIN { r = $r; g = $g; d = $d; r0 = $r0; g0 = $g0; exit !($cond) }" ||
+      fail "${args:-defaults}: not $cond (r=$r g=$g, $d pixels changed)"
   done <<'TABLE'
 d>0
 g<0.7*g0 -density 50
@@ -124,12 +125,11 @@ TABLE
   ;;
 errors)  # every control of vorlex.xml at both ends is taken; bad input gets one line and exit 2 or 3, in time
   xml=$(tr '\n' ' ' <"$src/x11/vorlex.xml" | grep -o '<[^>]* arg[^>]*>')
-  for end in low high; do
-    # A slider's % takes the end; the options before -help are read, then it stops.
-    args=$(sed -n "s/.* arg=\"\([^\"]*\)%\".* $end=\"\([^\"]*\)\".*/\1\2/p; s/.* arg[-set]*=\"\([^\"%]*\)\".*/\1/p" \
-      <<<"$xml")
-    "$prog" $args -help >/dev/null 2>err.txt || fail "$(echo $args): $(cat err.txt)"
-  done
+  # The arguments of every control, a slider's % its value at END; an unknown option after them is the error.
+  ends() {
+    sed -n "s/.* arg=\"\([^\"]*\)%\".* $1=\"\([^\"]*\)\".*/\1\2/p; s/.* arg[-set]*=\"\([^\"%]*\)\".*/\1/p" <<<"$xml" |
+      tr '\n' ' '
+  }
   xvfb 24 320x240
   mkdir -p bin home/vorlex sys/vorlex/glyph2.ani rel/vorlex dev/vorlex
   cp "$prog" bin/vorlex
@@ -147,7 +147,8 @@ errors)  # every control of vorlex.xml at both ends is taken; bad input gets one
     done
   done <<TABLE
 2||-density 401|-density
-2||-bogus|-bogus
+2||$(ends low) -bogus|"-bogus"
+2||$(ends high) -bogus|"-bogus"
 2||-window-id 0|-window-id
 2||-scale 4|-scale
 2|XSCREENSAVER_WINDOW=junk|-root|XSCREENSAVER_WINDOW junk
