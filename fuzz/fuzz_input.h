@@ -10,6 +10,14 @@
 #include <memory>
 #include <string>
 
+#include "display/glyph_blitter.h"
+#include "glyphs/graphics_loader.h"
+#include "support/fixed_string.h"
+#include "tests/helpers/guarded_surface.h"
+
+#define FUZZ_CHECK(condition) \
+    if (!(condition)) std::abort()  // libFuzzer keeps the input
+
 // Input bytes in order; zero once they run out.
 struct FuzzReader {
     const uint8_t* data;
@@ -17,6 +25,7 @@ struct FuzzReader {
     size_t pos = 0;
     size_t Left() const { return size - pos; }
     uint8_t Byte() { return pos < size ? data[pos++] : 0; }
+    char Char() { return static_cast<char>(Byte()); }
     uint32_t Bytes(int n) {
         uint32_t v = 0;
         for (int i = 0; i < n; ++i) v |= static_cast<uint32_t>(Byte()) << (8 * i);
@@ -27,7 +36,7 @@ struct FuzzReader {
     // The next n bytes (or a length byte's worth) cut at a zero byte, in a block of exactly
     // its size: a read past the terminator is an AddressSanitizer report.
     std::unique_ptr<char[]> Text(size_t n) {
-        n = n < Left() ? n : Left();
+        n = std::min(n, Left());
         const size_t length = strnlen(reinterpret_cast<const char*>(data + pos), n);
         std::unique_ptr<char[]> text(new char[length + 1]());  // zeroed, so terminated
         std::memcpy(text.get(), data + pos, length);
@@ -37,14 +46,34 @@ struct FuzzReader {
     std::unique_ptr<char[]> Text() { return Text(Byte()); }
 };
 
-// Bytes behind a path without a disk: a memfd, opened again by its /proc name.
+// Each target's body.
+void Fuzz(FuzzReader& in);
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    FuzzReader in{data, size};
+    Fuzz(in);
+    return 0;
+}
+
+// Bytes behind a path without a disk: a memfd, linked as NAME in a folder of this process under TMPDIR
+// (the loader finds a picture's companion file by its name).
 struct MemoryFile {
     int fd = memfd_create("fuzz", 0);
-    std::string path = "/proc/self/fd/" + std::to_string(fd);
+    std::string path;
+    explicit MemoryFile(const char* name) {
+        const char* tmp = getenv("TMPDIR");
+        path = std::string(tmp ? tmp : "/tmp") + "/fuzz" + std::to_string(getpid());
+        mkdir(path.c_str(), 0700);
+        path += name;
+        FUZZ_CHECK(symlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path.c_str()) == 0);
+    }
     void Set(const uint8_t* data, size_t size) {
-        if (fd < 0 || ftruncate(fd, 0) != 0 || pwrite(fd, data, size, 0) != static_cast<ssize_t>(size)) std::abort();
+        FUZZ_CHECK(ftruncate(fd, 0) == 0 && pwrite(fd, data, size, 0) == static_cast<ssize_t>(size));
     }
 };
 
-#define FUZZ_CHECK(condition) \
-    if (!(condition)) std::abort()  // libFuzzer keeps the input
+// The process's one loader (its scratch pad is large), set to 5-5-5 or 5-6-5 pixels.
+inline GraphicsLoader& Loader(int format) {
+    static GraphicsLoader loader;
+    return loader.SetPixelFormat(colorType = format & 1);
+}

@@ -116,9 +116,9 @@ if [[ " ${wine_presets[*]} " != *" windows "* ]] && build_preset windows vorlex_
   passed=$((passed + 1))
 fi
 
-if [ -x scripts/fuzz.sh ]; then
+if [ -x fuzz/run.sh ]; then
   echo "=== fuzz: short run (${SECONDS}s)"
-  if bash scripts/fuzz.sh "${FUZZ_SECONDS:-4}"; then
+  if bash fuzz/run.sh "${FUZZ_SECONDS:-4}"; then
     passed=$((passed + 1))
   else
     failed=$((failed + 1))

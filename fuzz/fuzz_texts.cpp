@@ -1,5 +1,6 @@
-// Screen-saver command lines of arbitrary bytes: program name, then /s /p /c /a /l forms
-// with any tail. Pointers handed back must stay inside the text.
+// Command lines and dialog texts of arbitrary bytes: the pointers handed back stay inside the text,
+// numbers are clamped, and a resolution name that is recognised reads back as itself.
+#include "app/settings_values.h"
 #include "fuzz/fuzz_input.h"
 #include "host/command_line.h"
 
@@ -9,8 +10,7 @@ static const char* NextDoubleByte(const char* p) {
     return lead == 0 ? p : lead >= 0x81 && lead <= 0xFE && p[1] != '\0' ? p + 2 : p + 1;
 }
 
-extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    FuzzReader in{data, size};
+void Fuzz(FuzzReader& in) {
     const bool doubleByte = in.Byte() & 1;
     const std::unique_ptr<char[]> line = in.Text(in.Left());
     const char *text = line.get(), *end = text + std::strlen(text);
@@ -19,5 +19,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     (void)ParseHandleValue(args);
     const SaverCommand command = ParseSaverCommand(args);
     FUZZ_CHECK(command.rest == nullptr || (command.rest >= args && command.rest <= end));
-    return 0;
+    const uint32_t n = ParseDialogNumber(text);
+    FUZZ_CHECK(ClampDensity(n) <= kMaxDensity && ClampHighlightDensity(n) <= kMaxHighlightDensity);
+    const int32_t current = static_cast<int32_t>(n), index = ResolutionIndexFromText(text, current);
+    if (index != current) FUZZ_CHECK(std::strcmp(ResolutionTextForIndex(index), text) == 0);
+    const int radio = RadioForIndex(index);
+    FUZZ_CHECK(IndexFromRadios(radio == kIdRadio1024x768, radio == kIdRadio1280x1024) == radio - kIdRadio800x600 + 1);
 }
