@@ -61,8 +61,7 @@ void Reset() {  // as a new process has them
 }
 
 // Stored values are taken and missing ones written back; the dialog shows what was read, and OK stores
-// what its boxes hold, clamped. A key that may only be read ('r'), or none that may be created ('n'),
-// is read or left at the defaults; OK then says why nothing was stored and, read-only, stays open.
+// what its boxes hold, clamped. Without write access OK says why nothing was stored.
 TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     HKEY machine = nullptr;
     HKEY bare = nullptr;  // volatile, so no lasting key can be made under it
@@ -82,27 +81,26 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
         int shown;               // the radio button checked
         int pick;                // 0: no OK; else the radio picked, with 1000 and 250 typed
         const char* stored;      // Resolution, Density, HighlightDensity afterwards
-        char access;
-        S source;
-        std::string box;  // shown after OK
+        S source;                // kReadOnly: the key may only be read; kDefaults: none may be created
+        std::string box;         // shown after OK
     } cases[] = {
-        {"640x480", -1, kIdRadio1024x768, 0, "640x480 300 8", 'w', S::kWritable, ""},
-        {"1280x1024", 5, kIdRadio1280x1024, kIdRadio800x600, "800x600 400 100", 'w', S::kWritable, ""},
-        {"1280x1024", 5, kIdRadio1280x1024, kIdRadio800x600, "1280x1024 5 (none)", 'r', S::kReadOnly, admin},
-        {nullptr, -1, kIdRadio1024x768, kIdRadio800x600, "(none) (none) (none)", 'n', S::kDefaults,
+        {"640x480", -1, kIdRadio1024x768, 0, "640x480 300 8", S::kWritable, ""},
+        {"1280x1024", 5, kIdRadio1280x1024, kIdRadio800x600, "800x600 400 100", S::kWritable, ""},
+        {"1280x1024", 5, kIdRadio1280x1024, kIdRadio800x600, "1280x1024 5 (none)", S::kReadOnly, admin},
+        {nullptr, -1, kIdRadio1024x768, kIdRadio800x600, "(none) (none) (none)", S::kDefaults,
          "Unable to open registry key to store values"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
         Reset();
         RegDeleteTreeA(machine, "Software");
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, c.access == 'n' ? bare : machine);
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, c.source == S::kDefaults ? bare : machine);
         if (c.resolution)
             RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Resolution", REG_SZ, c.resolution,
                             static_cast<DWORD>(std::strlen(c.resolution)));
         if (const DWORD v = static_cast<DWORD>(c.density); c.density >= 0)
             RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Density", REG_DWORD, &v, sizeof v);
-        if (HKEY key = nullptr; c.access == 'r') {  // read and delete only
+        if (HKEY key = nullptr; c.source == S::kReadOnly) {  // read and delete only
             PSECURITY_DESCRIPTOR readOnly = nullptr;
             ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &readOnly,
                                                                  nullptr);
@@ -178,8 +176,7 @@ TEST(App, MessagesPauseAndResumeFrames) {
         ScreenSaverProc(nullptr, c.message, c.wParam, 0);
         const int shown = r.dd.shown;
         if (!c.frames) Sleep(150);  // five frames if it ran on; one in hand may still be shown
-        EXPECT_TRUE(c.frames ? win32test::WaitFor([&] { return r.dd.shown > shown + 2; })
-                             : r.dd.shown <= shown + 1);
+        EXPECT_TRUE(c.frames ? win32test::WaitFor([&] { return r.dd.shown > shown + 2; }) : r.dd.shown <= shown + 1);
     }
     saverState.running = 0;
     ASSERT_TRUE(win32test::WaitFor([] { return saverState.threadEnded != 0; }));

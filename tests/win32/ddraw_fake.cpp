@@ -1,10 +1,10 @@
-// The DirectDraw double's interface tables, built as C tables: the slots of methods no test reaches
-// stay empty instead of each needing a body.
+// The double's interface tables, built the C way so that methods no test reaches need no body.
 #define CINTERFACE
 
 #include "ddraw_fake.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace fake {
 
@@ -66,11 +66,11 @@ HRESULT STDMETHODCALLTYPE CreateClipper(IDirectDraw* com, DWORD, LPDIRECTDRAWCLI
 // The windowed back buffer is the first surface that is not the primary; later ones are off-screen ("off").
 HRESULT STDMETHODCALLTYPE CreateSurface(IDirectDraw* com, LPDDSURFACEDESC d, LPDIRECTDRAWSURFACE* out, IUnknown*) {
     Device* dev = Self(com)->dev;
-    const bool isPrimary = (d->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
-    const std::string name = isPrimary ? "primary" : dev->back == nullptr ? "back" : "off";
+    const bool primary = (d->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
+    const std::string name = primary ? "primary" : dev->back == nullptr ? "back" : "off";
     if (const HRESULT hr = dev->Call("CreateSurface." + name); hr != DD_OK) return hr;
     Object* s = dev->Add(name, &Table().surface);
-    if (isPrimary) dev->primary = s;
+    if (primary) dev->primary = s;
     if (name == "back") dev->back = s;
     if ((d->ddsCaps.dwCaps & DDSCAPS_FLIP) != 0) {
         dev->back = s->attached = dev->Add("back", &Table().surface);
@@ -85,7 +85,7 @@ HRESULT STDMETHODCALLTYPE SetCooperativeLevel(IDirectDraw* com, HWND, DWORD) {
 }
 
 HRESULT STDMETHODCALLTYPE SetDisplayMode(IDirectDraw* com, DWORD w, DWORD h, DWORD bits) {
-    Self(com)->dev->mode = std::to_string(w) + "x" + std::to_string(h) + "x" + std::to_string(bits);
+    Self(com)->dev->mode = {w, h, bits};
     return Answer(com, "SetDisplayMode");
 }
 
@@ -158,10 +158,8 @@ HRESULT STDMETHODCALLTYPE Restore(IDirectDrawSurface* com) {
     // The platform restores a flip chain only through its primary.
     if (s->dev->primary->attached == s) return DDERR_IMPLICITLYCREATED;
     for (Object* o : {s, s->attached}) {
-        if (o == nullptr || !o->lost) continue;
-        o->lost = false;
-        o->retired.push_back(std::move(o->mem));
-        o->mem.assign(kPitch * kH, kFresh);
+        if (o != nullptr && o->lost) o->retired.push_back(std::exchange(o->mem, Object::Memory()));
+        if (o != nullptr) o->lost = false;
     }
     return DD_OK;
 }

@@ -30,7 +30,8 @@ struct Object {
     const void* table;  // first, where COM looks for it
     Device* dev;
     std::string name;
-    std::vector<uint16_t> mem = std::vector<uint16_t>(kPitch * kH, kFresh);
+    static std::vector<uint16_t> Memory() { return std::vector<uint16_t>(kPitch * kH, kFresh); }
+    std::vector<uint16_t> mem = Memory();
     std::vector<std::vector<uint16_t>> retired;  // kept, so a stale address is a wrong one, not a crash
     LONG refs = 1;
     bool lost = false;
@@ -52,7 +53,7 @@ struct Device {
     std::string Leaks() const;  // "name refs n; " for every object not given back
 
     std::map<std::string, std::pair<HRESULT, int>> failures;
-    std::string mode;  // the display mode set last, "WxHxBITS"
+    std::vector<DWORD> mode;  // the display mode set last: width, height, bits
     DWORD greenMask = 0x07E0;
     DWORD offCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM;  // of surfaces made next
     std::atomic<int> shown = 0;  // flips and window blits: the render thread's progress

@@ -5,33 +5,18 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
-#include <fstream>
 #include <memory>
-#include <sstream>
 #include <string>
 
 #include "ddraw_fake.h"
-#include "diag/log.h"
 #include "diag/log_core.h"
 #include "display/ddraw_manager_win32.h"
 
 namespace win32test {
 
-// Runs the debug log on a file of its own; Has() stops it and looks for a whole line.
-struct LogCapture {
-    LogCapture() : path(std::to_string(GetCurrentProcessId()) + ".vlx.log") { InitErrorMsgAt(path.c_str()); }
-    ~LogCapture() {
-        StopErrorMsg();
-        DeleteFileA(path.c_str());
-    }
-    bool Has(const std::string& line) {
-        StopErrorMsg();
-        std::stringstream text;
-        text << std::ifstream(path, std::ios::binary).rdbuf();
-        return text.str().find(line + "\n") != std::string::npos;
-    }
-    std::string path;
-};
+using fake::kH;
+using fake::kW;
+constexpr uint16_t kDrawn = 0x2222;
 
 template <class Done>
 bool WaitFor(Done done, DWORD ms = 10000) {
@@ -40,20 +25,21 @@ bool WaitFor(Done done, DWORD ms = 10000) {
     return true;
 }
 
-using fake::kH;
-using fake::kW;
-constexpr uint16_t kDrawn = 0x2222;
-
-// A manager over the double, with short waits; at its end every reference must have been given back.
+// A manager over the double, with short waits and the debug log on; at its end every reference must
+// have been given back.
 struct Rig {
     explicit Rig(DDrawOptions o = {300, 20, 20, false}) : m(std::make_unique<DDrawManager>(o)) {
+        InitErrorMsgAt("NUL");  // writes nothing, but remembers the most severe line
         directDrawCreate = fake::Create;
     }
     ~Rig() {
         m.reset();
+        StopErrorMsg();
         EXPECT_EQ(dd.Leaks(), "");
     }
     bool Start(bool full, HWND window = nullptr) { return m->CreateDirectDraw(window, kW, kH, full); }
+    // The most severe line logged last, without its level.
+    static std::string Logged() { return RememberedErrorMsg().Text(); }
     // What the screen shows: the primary full-screen, the blitted back buffer windowed.
     fake::Object& Shown() { return dd.primary->attached != nullptr ? *dd.primary : *dd.back; }
     // Draws through the buffer GetBackBuffer gives, which must be the back buffer's memory.
@@ -75,7 +61,6 @@ struct Rig {
     // A frame drawn, shown at the first Present, and on screen.
     bool Frame(uint16_t colour = kDrawn) { return Draw(colour) && Presents() == 1 && Shown().Filled(colour); }
 
-    LogCapture log;
     fake::Device dd;
     std::unique_ptr<DDrawManager> m;
 };
