@@ -23,17 +23,15 @@
 
 namespace {
 
-std::vector<std::string> boxes;  // texts of the boxes with the settings' caption
+std::string boxes;  // texts of the message boxes shown, which are closed at once
 HHOOK boxHook = nullptr;
 
 LRESULT CALLBACK CatchBox(int code, WPARAM wParam, LPARAM lParam) {
     HWND box = reinterpret_cast<HWND>(wParam);
-    char caption[64] = {};
-    if (code == HCBT_ACTIVATE && GetWindowTextA(box, caption, sizeof caption) > 0 &&
-        std::strcmp(caption, kSettingsCaption) == 0) {
-        char text[256] = {};
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the message's static control
-        boxes.emplace_back(text);
+    char text[256] = {};
+    // A message box's text is its static control 0xFFFF.
+    if (code == HCBT_ACTIVATE && GetDlgItemTextA(box, 0xFFFF, text, sizeof text) > 0) {
+        boxes += text;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
     return CallNextHookEx(boxHook, code, wParam, lParam);
@@ -79,15 +77,15 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
         const char* resolution;  // null: missing
         int64_t density;         // -1: missing
         int shown;               // the radio button checked
-        int pick;                // 0: no OK; else the radio picked, with 1000 and 250 typed
+        bool ok;                 // 800x600, 1000 and 250 entered and OK pressed
         const char* stored;      // Resolution, Density, HighlightDensity afterwards
         S source;                // kReadOnly: the key may only be read; kDefaults: none may be created
         std::string box;         // shown after OK
     } cases[] = {
-        {"640x480", -1, kIdRadio1024x768, 0, "640x480 300 8", S::kWritable, ""},
-        {"1280x1024", 5, kIdRadio1280x1024, kIdRadio800x600, "800x600 400 100", S::kWritable, ""},
-        {"1280x1024", 5, kIdRadio1280x1024, kIdRadio800x600, "1280x1024 5 (none)", S::kReadOnly, admin},
-        {nullptr, -1, kIdRadio1024x768, kIdRadio800x600, "(none) (none) (none)", S::kDefaults,
+        {"640x480", -1, kIdRadio1024x768, false, "640x480 300 8", S::kWritable, ""},
+        {"1280x1024", 5, kIdRadio1280x1024, true, "800x600 400 100", S::kWritable, ""},
+        {"1280x1024", 5, kIdRadio1280x1024, true, "1280x1024 5 (none)", S::kReadOnly, admin},
+        {nullptr, -1, kIdRadio1024x768, true, "(none) (none) (none)", S::kDefaults,
          "Unable to open registry key to store values"},
     };
     for (const auto& c : cases) {
@@ -113,15 +111,15 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
         ShowWindow(window, SW_SHOWNA);
         ScreenSaverConfigureDialog(window, WM_INITDIALOG, 0, 0);
         EXPECT_EQ(IsDlgButtonChecked(window, c.shown), BST_CHECKED);
-        if (c.pick != 0) {
-            CheckRadioButton(window, kIdRadio800x600, kIdRadio1280x1024, c.pick);
+        if (c.ok) {
+            CheckRadioButton(window, kIdRadio800x600, kIdRadio1280x1024, kIdRadio800x600);
             SetDlgItemTextA(window, kIdDensityEdit, "1000");
             SetDlgItemTextA(window, kIdHighlightEdit, "250");
             ScreenSaverConfigureDialog(window, WM_COMMAND, IDOK, 0);
             EXPECT_EQ(IsWindowVisible(window) != FALSE, c.box == admin) << "open after OK";
         }
         EXPECT_EQ(Stored(), c.stored);
-        EXPECT_EQ(boxes, c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box});
+        EXPECT_EQ(boxes, c.box);
         boxes.clear();
     }
     DestroyWindow(window);
