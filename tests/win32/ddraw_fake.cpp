@@ -28,9 +28,9 @@ HRESULT Answer(I* com, const char* method) {
 }
 
 // A lock, blit or flip needs the surfaces there and unlocked before its own answer counts.
-HRESULT Usable(HRESULT answer, const Object* s, const Object* other = nullptr) {
-    if (s->lost || (other != nullptr && other->lost)) return DDERR_SURFACELOST;
-    return s->locked || (other != nullptr && other->locked) ? DDERR_SURFACEBUSY : answer;
+HRESULT Usable(HRESULT answer, const Object* s, const Object* other) {
+    if (s->lost || other->lost) return DDERR_SURFACELOST;
+    return s->locked || other->locked ? DDERR_SURFACEBUSY : answer;
 }
 
 struct Tables {
@@ -52,15 +52,12 @@ ULONG STDMETHODCALLTYPE AddRef(I* com) {
 
 template <class I>
 ULONG STDMETHODCALLTYPE Release(I* com) {
-    Object* o = Self(com);
-    if (--o->refs == 0 && o->clipper != nullptr) --o->clipper->refs;
-    return static_cast<ULONG>(o->refs);
+    return static_cast<ULONG>(--Self(com)->refs);
 }
 
 HRESULT STDMETHODCALLTYPE CreateClipper(IDirectDraw* com, DWORD, LPDIRECTDRAWCLIPPER* out, IUnknown*) {
-    const HRESULT hr = Answer(com, "CreateClipper");
-    if (hr == DD_OK) *out = Com<IDirectDrawClipper>(Self(com)->dev->Add("clipper", &Table().clipper));
-    return hr;
+    *out = Com<IDirectDrawClipper>(Self(com)->dev->Add("clipper", &Table().clipper));
+    return DD_OK;
 }
 
 // The windowed back buffer is the first surface that is not the primary; later ones are off-screen ("off").
@@ -94,7 +91,7 @@ HRESULT STDMETHODCALLTYPE SetHWnd(IDirectDrawClipper*, DWORD, HWND) { return DD_
 HRESULT STDMETHODCALLTYPE Blt(IDirectDrawSurface* com, LPRECT dst, IDirectDrawSurface* src, LPRECT, DWORD flags,
                               LPDDBLTFX fx) {
     Object* s = Self(com);
-    if (const HRESULT hr = Usable(DD_OK, s, Self(src)); hr != DD_OK) return hr;
+    if (const HRESULT hr = Usable(DD_OK, s, Self(src ? src : com)); hr != DD_OK) return hr;
     if (flags & DDBLT_COLORFILL) std::fill(s->mem.begin(), s->mem.end(), static_cast<uint16_t>(fx->dwFillColor));
     if (dst != nullptr) {
         s->lastDst = *dst;
@@ -127,7 +124,7 @@ HRESULT STDMETHODCALLTYPE GetAttachedSurface(IDirectDrawSurface* com, LPDDSCAPS,
 }
 
 HRESULT STDMETHODCALLTYPE GetCaps(IDirectDrawSurface* com, LPDDSCAPS c) {
-    c->dwCaps = Self(com)->caps;
+    c->dwCaps = Self(com)->dev->offCaps;
     return Answer(com, "GetCaps");
 }
 
@@ -145,7 +142,7 @@ HRESULT STDMETHODCALLTYPE IsLost(IDirectDrawSurface* com) { return Self(com)->lo
 
 HRESULT STDMETHODCALLTYPE Lock(IDirectDrawSurface* com, LPRECT, LPDDSURFACEDESC d, DWORD, HANDLE) {
     Object* s = Self(com);
-    if (const HRESULT hr = Usable(Answer(com, "Lock"), s); hr != DD_OK) return hr;
+    if (const HRESULT hr = Usable(Answer(com, "Lock"), s, s); hr != DD_OK) return hr;
     s->locked = true;
     d->lPitch = kPitch * 2;
     d->lpSurface = s->mem.data();
@@ -164,11 +161,8 @@ HRESULT STDMETHODCALLTYPE Restore(IDirectDrawSurface* com) {
     return DD_OK;
 }
 
-HRESULT STDMETHODCALLTYPE SetClipper(IDirectDrawSurface* com, LPDIRECTDRAWCLIPPER c) {
-    Self(com)->clipper = Self(c);
-    AddRef(c);
-    return DD_OK;
-}
+// The surface's reference to its clipper is left out: the manager's own must balance.
+HRESULT STDMETHODCALLTYPE SetClipper(IDirectDrawSurface*, LPDIRECTDRAWCLIPPER) { return DD_OK; }
 
 HRESULT STDMETHODCALLTYPE SetColorKey(IDirectDrawSurface* com, DWORD, LPDDCOLORKEY k) {
     Self(com)->key = *k;
@@ -228,7 +222,6 @@ HRESULT Device::Call(const std::string& name) {
 
 Object* Device::Add(const std::string& name, const void* table) {
     objects.push_back(std::make_unique<Object>(table, this, name));
-    objects.back()->caps = offCaps;
     return objects.back().get();
 }
 

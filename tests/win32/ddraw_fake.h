@@ -37,10 +37,8 @@ struct Object {
     bool lost = false;
     bool locked = false;
     bool gdiAtBack = false;
-    DWORD caps = 0;
     DDCOLORKEY key = {};
     Object* attached = nullptr;  // the back buffer of a flip chain
-    Object* clipper = nullptr;
     RECT lastDst = {};
 };
 
