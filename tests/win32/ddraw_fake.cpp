@@ -3,14 +3,11 @@
 
 #include "ddraw_fake.h"
 
-#include <algorithm>
 #include <utility>
 
 namespace fake {
 
 namespace {
-
-Device* installed = nullptr;
 
 template <class I>
 Object* Self(I* com) {
@@ -203,38 +200,9 @@ Tables::Tables() {
 
 }  // namespace
 
-bool Object::Filled(uint16_t v) const {
-    for (int y = 0; y < kH; ++y) {
-        const auto row = mem.begin() + y * kPitch;
-        if (std::any_of(row, row + kW, [v](uint16_t p) { return p != v; })) return false;
-    }
-    return true;
-}
-
-Device::Device() { installed = this; }
-
-HRESULT Device::Call(const std::string& name) {
-    auto it = failures.find(name);
-    if (it == failures.end() || it->second.second == 0) return DD_OK;
-    if (it->second.second > 0) --it->second.second;
-    return it->second.first;
-}
-
-Object* Device::Add(const std::string& name, const void* table) {
-    objects.push_back(std::make_unique<Object>(table, this, name));
-    return objects.back().get();
-}
-
-std::string Device::Leaks() const {
-    std::string out;
-    for (const auto& o : objects)
-        if (o->refs != 0) out += o->name + " refs " + std::to_string(o->refs) + "; ";
-    return out;
-}
-
 HRESULT WINAPI Create(GUID*, IDirectDraw** out, IUnknown*) {
-    const HRESULT hr = installed->Call("DirectDrawCreate");
-    if (hr == DD_OK) *out = Com<IDirectDraw>(installed->Add("dd", &Table().draw));
+    const HRESULT hr = Device::installed->Call("DirectDrawCreate");
+    if (hr == DD_OK) *out = Com<IDirectDraw>(Device::installed->Add("dd", &Table().draw));
     return hr;
 }
 

@@ -8,6 +8,7 @@
 
 #include <ddraw.h>
 
+#include <algorithm>
 #include <atomic>
 #include <map>
 #include <memory>
@@ -25,7 +26,11 @@ struct Device;
 
 struct Object {
     Object(const void* t, Device* d, std::string n) : table(t), dev(d), name(std::move(n)) {}
-    bool Filled(uint16_t v) const;
+    bool Filled(uint16_t v) const {
+        for (int y = 0; y < kH; ++y)
+            if (std::any_of(&mem[y * kPitch], &mem[y * kPitch + kW], [v](uint16_t p) { return p != v; })) return false;
+        return true;
+    }
 
     const void* table;  // first, where COM looks for it
     Device* dev;
@@ -43,13 +48,26 @@ struct Object {
 };
 
 struct Device {
-    Device();
+    Device() { installed = this; }
     // Fails the named call: the next `times` calls, or every call from now on (times < 0).
     void Fail(const std::string& call, HRESULT hr, int times = -1) { failures[call] = {hr, times}; }
-    HRESULT Call(const std::string& name);
-    Object* Add(const std::string& name, const void* table);
-    std::string Leaks() const;  // "name refs n; " for every object not given back
+    HRESULT Call(const std::string& name) {
+        auto it = failures.find(name);
+        if (it == failures.end() || it->second.second == 0) return DD_OK;
+        if (it->second.second > 0) --it->second.second;
+        return it->second.first;
+    }
+    Object* Add(const std::string& name, const void* table) {
+        return objects.emplace_back(std::make_unique<Object>(table, this, name)).get();
+    }
+    std::string Leaks() const {  // "name refs n; " for every object not given back
+        std::string out;
+        for (const auto& o : objects)
+            if (o->refs != 0) out += o->name + " refs " + std::to_string(o->refs) + "; ";
+        return out;
+    }
 
+    static inline Device* installed = nullptr;
     std::map<std::string, std::pair<HRESULT, int>> failures;
     std::vector<DWORD> mode;  // the display mode set last: width, height, bits
     DWORD greenMask = 0x07E0;

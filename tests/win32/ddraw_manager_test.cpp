@@ -56,8 +56,6 @@ TEST(DDrawManager, SetUpFailuresAreLogged) {
          "http://www.microsoft.com/directx and download the latest version"},
         {"dd.SetDisplayMode", true, "Unable to set display mode. Try a diffrent resolution setting"},
         {nullptr, false, tag + "Color mode not supported"},
-        {"CreateSurface.back", false, tag + "Unable to create BackBuffer surface (not fullscreen)"},
-        {"back.Lock", false, tag + "Unable to lock BackBuffer surface"},
         {"back.GetFlipStatus", true, tag + "Unable to present BackBuffer surface"},
     };
     for (const auto& c : cases) {
