@@ -1,11 +1,10 @@
-// Settings and the dialog's procedure; a scratch key stands in for HKEY_LOCAL_MACHINE, boxes are read and dismissed.
+// Settings, the dialog, and the window procedure's pause and resume.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "app/config_dialog_win32.h"
 #include "app/render_thread_win32.h"
@@ -23,7 +22,7 @@
 
 namespace {
 
-std::string boxes;  // texts of the message boxes shown, which are closed at once
+std::string boxes;  // texts of the message boxes, closed at once
 HHOOK boxHook = nullptr;
 
 LRESULT CALLBACK CatchBox(int code, WPARAM wParam, LPARAM lParam) {
@@ -79,7 +78,7 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
         int shown;               // the radio button checked
         bool ok;                 // 800x600, 1000 and 250 entered and OK pressed
         const char* stored;      // Resolution, Density, HighlightDensity afterwards
-        S source;                // kReadOnly: the key may only be read; kDefaults: none may be created
+        S source;                // kReadOnly: a key we may only read; kDefaults: none may be made
         std::string box;         // shown after OK
     } cases[] = {
         {"640x480", -1, kIdRadio1024x768, false, "640x480 300 8", S::kWritable, ""},

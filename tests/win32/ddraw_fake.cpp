@@ -24,7 +24,7 @@ HRESULT Answer(I* com, const char* method) {
     return Self(com)->dev->Call(Self(com)->name + "." + method);
 }
 
-// A lock, blit or flip needs the surfaces there and unlocked before its own answer counts.
+// A lock, blit or flip needs the surfaces there and unlocked.
 HRESULT Usable(HRESULT answer, const Object* s, const Object* other) {
     if (s->lost || other->lost) return DDERR_SURFACELOST;
     return s->locked || other->locked ? DDERR_SURFACEBUSY : answer;

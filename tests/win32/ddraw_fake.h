@@ -1,8 +1,7 @@
 #pragma once
 
-// A DirectDraw double. The device, its clipper and its surfaces are objects of one kind behind the
-// interface tables of ddraw_fake.cpp. Calls can fail by name ("back.Lock", ...), for a number of calls
-// or for good. Restored memory moves. The device owns every object: a reference left over is a leak.
+// A DirectDraw double: the device, clipper and surfaces are Objects behind the tables of ddraw_fake.cpp.
+// Calls fail by name ("back.Lock"). Restored memory moves. A reference left over is a leak.
 
 #include <windows.h>
 
@@ -60,7 +59,7 @@ struct Device {
     Object* Add(const std::string& name, const void* table) {
         return objects.emplace_back(std::make_unique<Object>(table, this, name)).get();
     }
-    std::string Leaks() const {  // "name refs n; " for every object not given back
+    std::string Leaks() const {
         std::string out;
         for (const auto& o : objects)
             if (o->refs != 0) out += o->name + " refs " + std::to_string(o->refs) + "; ";
@@ -72,7 +71,7 @@ struct Device {
     std::vector<DWORD> mode;  // the display mode set last: width, height, bits
     DWORD greenMask = 0x07E0;
     DWORD offCaps = DDSCAPS_OFFSCREENPLAIN | DDSCAPS_VIDEOMEMORY | DDSCAPS_LOCALVIDMEM;  // of surfaces made next
-    std::atomic<int> shown = 0;  // flips and window blits: the render thread's progress
+    std::atomic<int> shown = 0;                                                          // flips and window blits
     std::vector<std::unique_ptr<Object>> objects;
     Object* primary = nullptr;
     Object* back = nullptr;

@@ -25,8 +25,7 @@ bool WaitFor(Done done, DWORD ms = 10000) {
     return true;
 }
 
-// A manager over the double, with short waits and the debug log on; at its end every reference must
-// have been given back.
+// A manager over the double, with short waits and the debug log on; it must give every reference back.
 struct Rig {
     explicit Rig(DDrawOptions o = {300, 20, 20, false}) : m(std::make_unique<DDrawManager>(o)) {
         InitErrorMsgAt("NUL");  // writes nothing, but remembers the most severe line
