@@ -1,10 +1,10 @@
-// Settings and the dialog's procedure; a scratch key stands in for HKEY_LOCAL_MACHINE, boxes are read and dismissed.
+// Settings, the dialog, and the window procedure's pause and resume.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
-#include <vector>
 
 #include "app/config_dialog_win32.h"
 #include "app/render_thread_win32.h"
@@ -12,6 +12,8 @@
 #include "app/screen_saver_proc_win32.h"
 #include "app/settings_values.h"
 #include "app/settings_win32.h"
+#include "display/glyph_blitter.h"
+#include "glyphs/animation.h"
 #include "host/saver_host_win32.h"
 #include "win32_test_support.h"
 
@@ -20,17 +22,15 @@
 
 namespace {
 
-std::vector<std::string> boxes;  // texts of the boxes with the settings' caption
+std::string boxes;  // texts of the message boxes, closed at once
 HHOOK boxHook = nullptr;
 
 LRESULT CALLBACK CatchBox(int code, WPARAM wParam, LPARAM lParam) {
     HWND box = reinterpret_cast<HWND>(wParam);
-    char caption[64] = {};
-    if (code == HCBT_ACTIVATE && GetWindowTextA(box, caption, sizeof caption) > 0 &&
-        std::strcmp(caption, kSettingsCaption) == 0) {
-        char text[256] = {};
-        GetDlgItemTextA(box, 0xFFFF, text, sizeof text);  // the message's static control
-        boxes.emplace_back(text);
+    char text[256] = {};
+    // A message box's text is its static control 0xFFFF.
+    if (code == HCBT_ACTIVATE && GetDlgItemTextA(box, 0xFFFF, text, sizeof text) > 0) {
+        boxes += text;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
     return CallNextHookEx(boxHook, code, wParam, lParam);
@@ -57,12 +57,11 @@ void Reset() {  // as a new process has them
     std::memset(saverState.resolutionText, 0, sizeof saverState.resolutionText);
 }
 
-// Stored values are taken and missing or unusable ones written back; the dialog shows what
-// was read, and OK stores what its boxes hold, clamped to the tables' sizes. A key that may
-// only be read ('r'), or none that may be created ('n'), is read or left at the defaults;
-// OK then says why nothing was stored.
+// Stored values are taken and missing ones written back; the dialog shows what was read, and OK stores
+// what its boxes hold, clamped. Without write access OK says why nothing was stored.
 TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
-    HKEY machine = nullptr, bare = nullptr;  // bare: volatile, so no lasting key can be made under it
+    HKEY machine = nullptr;
+    HKEY bare = nullptr;  // volatile, so no lasting key can be made under it
     RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Vorlex Tests", &machine);
     RegCreateKeyExA(machine, "bare", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &bare, nullptr);
     boxHook = SetWindowsHookExA(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
@@ -74,41 +73,31 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     using S = SettingsSource;
     const std::string admin = "Administrator rights are needed to change these settings.";
     const struct {
-        const char* resolution;      // null: missing
-        int64_t density, highlight;  // -1: missing
-        int shown;                   // the radio button checked
-        int pick;                    // 0: no OK; else the radio picked with the texts below
-        const char *density_text, *highlight_text;
-        const char* stored;  // Resolution, Density, HighlightDensity afterwards
-        char access = 'w';
-        S source = S::kWritable;
-        std::string box = "";  // shown after OK; the dialog ends unless write access was refused
+        const char* resolution;  // null: missing
+        int64_t density;         // -1: missing
+        int shown;               // the radio button checked
+        bool ok;                 // 800x600, 1000 and 250 entered and OK pressed
+        const char* stored;      // Resolution, Density, HighlightDensity afterwards
+        S source;                // kReadOnly: a key we may only read; kDefaults: none may be made
+        std::string box;         // shown after OK
     } cases[] = {
-        {"800x600", 5, 6, kIdRadio800x600, 0, "", "", "800x600 5 6"},
-        {"1280x1024", 1000, 250, kIdRadio1280x1024, 0, "", "", "1280x1024 1000 250"},  // taken as stored
-        {"1280X1024", 5, 6, kIdRadio1024x768, 0, "", "", "1280X1024 5 6"},             // letter case counts
-        {"640x480", -1, 6, kIdRadio1024x768, 0, "", "", "640x480 300 6"},
-        {nullptr, 5, -1, kIdRadio1024x768, 0, "", "", " 5 8"},
-        {"1280x1024 at 60 hertz", 5, 6, kIdRadio1024x768, 0, "", "", " 5 6"},  // over 20 bytes: rewritten
-        {nullptr, -1, -1, kIdRadio1024x768, kIdRadio1280x1024, "1000", "250", "1280x1024 400 100"},
-        {"1280x1024", 5, 6, kIdRadio1280x1024, kIdRadio800x600, "400", "100", "800x600 400 100"},
-        {"1280x1024", 5, 6, kIdRadio1280x1024, kIdRadio800x600, "7", "7", "1280x1024 5 6", 'r', S::kReadOnly, admin},
-        {nullptr, 5, -1, kIdRadio1024x768, 0, "", "", "(none) 5 (none)", 'r', S::kReadOnly},
-        {nullptr, -1, -1, kIdRadio1024x768, kIdRadio800x600, "7", "7", "(none) (none) (none)", 'n', S::kDefaults,
+        {"640x480", -1, kIdRadio1024x768, false, "640x480 300 8", S::kWritable, ""},
+        {"1280x1024", 5, kIdRadio1280x1024, true, "800x600 400 100", S::kWritable, ""},
+        {"1280x1024", 5, kIdRadio1280x1024, true, "1280x1024 5 (none)", S::kReadOnly, admin},
+        {nullptr, -1, kIdRadio1024x768, true, "(none) (none) (none)", S::kDefaults,
          "Unable to open registry key to store values"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
         Reset();
         RegDeleteTreeA(machine, "Software");
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, c.access == 'n' ? bare : machine);
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, c.source == S::kDefaults ? bare : machine);
         if (c.resolution)
             RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Resolution", REG_SZ, c.resolution,
                             static_cast<DWORD>(std::strlen(c.resolution)));
-        for (const auto& [name, value] : {std::pair{"Density", c.density}, std::pair{"HighlightDensity", c.highlight}})
-            if (const DWORD v = static_cast<DWORD>(value); value >= 0)
-                RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, name, REG_DWORD, &v, sizeof v);
-        if (HKEY key = nullptr; c.access == 'r') {  // read and delete only
+        if (const DWORD v = static_cast<DWORD>(c.density); c.density >= 0)
+            RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Density", REG_DWORD, &v, sizeof v);
+        if (HKEY key = nullptr; c.source == S::kReadOnly) {  // read and delete only
             PSECURITY_DESCRIPTOR readOnly = nullptr;
             ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &readOnly,
                                                                  nullptr);
@@ -119,18 +108,17 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
         }
         EXPECT_EQ(LoadSettings(window), c.source);
         ShowWindow(window, SW_SHOWNA);
-        EXPECT_EQ(ScreenSaverConfigureDialog(window, WM_INITDIALOG, 0, 0), TRUE);
+        ScreenSaverConfigureDialog(window, WM_INITDIALOG, 0, 0);
         EXPECT_EQ(IsDlgButtonChecked(window, c.shown), BST_CHECKED);
-        if (c.pick != 0) {
-            CheckRadioButton(window, kIdRadio800x600, kIdRadio1280x1024, c.pick);
-            SetDlgItemTextA(window, kIdDensityEdit, c.density_text);
-            SetDlgItemTextA(window, kIdHighlightEdit, c.highlight_text);
-            EXPECT_EQ(ScreenSaverConfigureDialog(window, WM_COMMAND, IDOK, 0), TRUE);
+        if (c.ok) {
+            CheckRadioButton(window, kIdRadio800x600, kIdRadio1280x1024, kIdRadio800x600);
+            SetDlgItemTextA(window, kIdDensityEdit, "1000");
+            SetDlgItemTextA(window, kIdHighlightEdit, "250");
+            ScreenSaverConfigureDialog(window, WM_COMMAND, IDOK, 0);
             EXPECT_EQ(IsWindowVisible(window) != FALSE, c.box == admin) << "open after OK";
-            EXPECT_EQ(GetDlgItemInt(window, kIdDensityEdit, nullptr, FALSE), ParseDialogNumber(c.density_text));
         }
         EXPECT_EQ(Stored(), c.stored);
-        EXPECT_EQ(boxes, c.box.empty() ? std::vector<std::string>{} : std::vector<std::string>{c.box});
+        EXPECT_EQ(boxes, c.box);
         boxes.clear();
     }
     DestroyWindow(window);
@@ -142,12 +130,25 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     Reset();
 }
 
-// Each message in turn stops the render thread's frames or lets them flow again.
+// The render thread draws rain, and each message in turn stops its frames or lets them flow again.
 TEST(App, MessagesPauseAndResumeFrames) {
-    win32test::Rig r(true);
+    win32test::Rig r;
+    ASSERT_TRUE(r.Start(true));
+    Animation glyphs(8, 8, kRequiredGlyphFrames, 0);
+    for (int f = 0; f < kRequiredGlyphFrames; ++f) {
+        glyphs.frames[f] = new uint16_t[64];
+        std::fill_n(glyphs.frames[f], 64, win32test::kDrawn);
+    }
+    clipRect = {0, 0, win32test::kW, win32test::kH};
+    RandomSource seed(9);
+    ASSERT_TRUE(saverState.rain.Allocate(win32test::kW / 8 + 1, win32test::kH / 8 + 2));
+    saverState.rain.Seed(100, seed);
+    saverState.glyphs = &glyphs;
     hostState.preview = true;  // no dismissal rules
     saverState.displayManager = r.m.get();
-    saverState.running = saverState.active = 1, saverState.threadEnded = 0;
+    saverState.running = 1;
+    saverState.active = 1;
+    saverState.threadEnded = 0;
     ASSERT_NE(_beginthread(DrawVorlex, 0, nullptr), static_cast<uintptr_t>(-1));
     const struct {
         UINT message;
@@ -170,14 +171,18 @@ TEST(App, MessagesPauseAndResumeFrames) {
     for (const auto& c : rows) {
         SCOPED_TRACE(&c - rows);
         ScreenSaverProc(nullptr, c.message, c.wParam, 0);
-        const int shown = r.dd.Shown();
+        const int shown = r.dd.shown;
         if (!c.frames) Sleep(150);  // five frames if it ran on; one in hand may still be shown
-        EXPECT_TRUE(c.frames ? win32test::WaitFor([&] { return r.dd.Shown() > shown + 2; })
-                             : r.dd.Shown() <= shown + 1);
+        EXPECT_TRUE(c.frames ? win32test::WaitFor([&] { return r.dd.shown > shown + 2; }) : r.dd.shown <= shown + 1);
     }
     saverState.running = 0;
     ASSERT_TRUE(win32test::WaitFor([] { return saverState.threadEnded != 0; }));
+    // WM_CLOSE flipped the desktop's memory to the front: the last frame shown is in either buffer.
+    auto drawn = [](const fake::Object* s) { return std::count(s->mem.begin(), s->mem.end(), win32test::kDrawn); };
+    EXPECT_NE(drawn(r.dd.primary) + drawn(r.dd.back), 0) << "no rain drawn";
     saverState.displayManager = nullptr;
+    saverState.glyphs = nullptr;
+    saverState.rain.Release();
     hostState.preview = false;
 }
 

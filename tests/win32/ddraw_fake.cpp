@@ -1,0 +1,204 @@
+// The double's interface tables, built the C way so that methods no test reaches need no body.
+#define CINTERFACE
+
+#include "ddraw_fake.h"
+
+#include <utility>
+
+namespace fake {
+
+namespace {
+
+template <class I>
+Object* Self(I* com) {
+    return reinterpret_cast<Object*>(com);
+}
+
+template <class I>
+I* Com(Object* o) {
+    return reinterpret_cast<I*>(o);
+}
+
+template <class I>
+HRESULT Answer(I* com, const char* method) {
+    return Self(com)->dev->Call(Self(com)->name + "." + method);
+}
+
+// A lock, blit or flip needs the surfaces there and unlocked.
+HRESULT Usable(HRESULT answer, const Object* s, const Object* other) {
+    if (s->lost || other->lost) return DDERR_SURFACELOST;
+    return s->locked || other->locked ? DDERR_SURFACEBUSY : answer;
+}
+
+struct Tables {
+    Tables();
+    IDirectDrawVtbl draw = {};
+    IDirectDrawClipperVtbl clipper = {};
+    IDirectDrawSurfaceVtbl surface = {};
+};
+
+const Tables& Table() {
+    static const Tables tables;
+    return tables;
+}
+
+// The calls whose answer no test varies.
+template <class I, class... Args>
+HRESULT STDMETHODCALLTYPE Ok(I*, Args...) {
+    return DD_OK;
+}
+
+template <class I>
+ULONG STDMETHODCALLTYPE AddRef(I* com) {
+    return static_cast<ULONG>(++Self(com)->refs);
+}
+
+template <class I>
+ULONG STDMETHODCALLTYPE Release(I* com) {
+    return static_cast<ULONG>(--Self(com)->refs);
+}
+
+HRESULT STDMETHODCALLTYPE CreateClipper(IDirectDraw* com, DWORD, LPDIRECTDRAWCLIPPER* out, IUnknown*) {
+    *out = Com<IDirectDrawClipper>(Self(com)->dev->Add("clipper", &Table().clipper));
+    return DD_OK;
+}
+
+// The windowed back buffer is the first surface that is not the primary; later ones are off-screen ("off").
+HRESULT STDMETHODCALLTYPE CreateSurface(IDirectDraw* com, LPDDSURFACEDESC d, LPDIRECTDRAWSURFACE* out, IUnknown*) {
+    Device* dev = Self(com)->dev;
+    const bool primary = (d->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
+    const std::string name = primary ? "primary" : dev->back == nullptr ? "back" : "off";
+    Object* s = dev->Add(name, &Table().surface);
+    if (primary) dev->primary = s;
+    if (name == "back") dev->back = s;
+    if ((d->ddsCaps.dwCaps & DDSCAPS_FLIP) != 0) {
+        dev->back = s->attached = dev->Add("back", &Table().surface);
+        dev->back->refs = 0;  // alive through the chain until someone asks for it
+    }
+    *out = Com<IDirectDrawSurface>(s);
+    return DD_OK;
+}
+
+HRESULT STDMETHODCALLTYPE SetDisplayMode(IDirectDraw* com, DWORD w, DWORD h, DWORD bits) {
+    Self(com)->dev->mode = {w, h, bits};
+    return Answer(com, "SetDisplayMode");
+}
+
+HRESULT STDMETHODCALLTYPE Blt(IDirectDrawSurface* com, LPRECT dst, IDirectDrawSurface* src, LPRECT, DWORD flags,
+                              LPDDBLTFX fx) {
+    Object* s = Self(com);
+    if (const HRESULT hr = Usable(DD_OK, s, Self(src ? src : com)); hr != DD_OK) return hr;
+    if (flags & DDBLT_COLORFILL) std::fill(s->mem.begin(), s->mem.end(), static_cast<uint16_t>(fx->dwFillColor));
+    if (dst != nullptr) {
+        s->lastDst = *dst;
+        ++s->dev->shown;
+    }
+    return DD_OK;
+}
+
+HRESULT STDMETHODCALLTYPE Flip(IDirectDrawSurface* com, LPDIRECTDRAWSURFACE, DWORD) {
+    Object* s = Self(com);
+    if (const HRESULT hr = Usable(DD_OK, s, s->attached); hr != DD_OK) return hr;
+    std::swap(s->mem, s->attached->mem);
+    s->gdiAtBack = !s->gdiAtBack;
+    ++s->dev->shown;
+    return DD_OK;
+}
+
+HRESULT STDMETHODCALLTYPE FlipToGDISurface(IDirectDraw* com) {
+    // As the platform does: with the desktop's memory at the back, the chain is flipped.
+    Object* primary = Self(com)->dev->primary;
+    if (primary->gdiAtBack) Flip(Com<IDirectDrawSurface>(primary), nullptr, 0);
+    return DD_OK;
+}
+
+HRESULT STDMETHODCALLTYPE GetAttachedSurface(IDirectDrawSurface* com, LPDDSCAPS, LPDIRECTDRAWSURFACE* out) {
+    *out = Com<IDirectDrawSurface>(Self(com)->attached);
+    AddRef(*out);
+    return DD_OK;
+}
+
+HRESULT STDMETHODCALLTYPE GetCaps(IDirectDrawSurface* com, LPDDSCAPS c) {
+    c->dwCaps = Self(com)->dev->offCaps;
+    return DD_OK;
+}
+
+HRESULT STDMETHODCALLTYPE GetFlipStatus(IDirectDrawSurface* com, DWORD) {
+    const HRESULT hr = Answer(com, "GetFlipStatus");
+    return Self(com)->lost ? DDERR_SURFACELOST : hr;
+}
+
+HRESULT STDMETHODCALLTYPE GetSurfaceDesc(IDirectDrawSurface* com, LPDDSURFACEDESC d) {
+    d->ddpfPixelFormat.dwGBitMask = Self(com)->dev->greenMask;
+    return DD_OK;
+}
+
+HRESULT STDMETHODCALLTYPE IsLost(IDirectDrawSurface* com) { return Self(com)->lost ? DDERR_SURFACELOST : DD_OK; }
+
+HRESULT STDMETHODCALLTYPE Lock(IDirectDrawSurface* com, LPRECT, LPDDSURFACEDESC d, DWORD, HANDLE) {
+    Object* s = Self(com);
+    if (const HRESULT hr = Usable(Answer(com, "Lock"), s, s); hr != DD_OK) return hr;
+    s->locked = true;
+    d->lPitch = kPitch * 2;
+    d->lpSurface = s->mem.data();
+    return DD_OK;
+}
+
+HRESULT STDMETHODCALLTYPE Restore(IDirectDrawSurface* com) {
+    Object* s = Self(com);
+    if (const HRESULT hr = Answer(com, "Restore"); hr != DD_OK) return hr;
+    // The platform restores a flip chain only through its primary.
+    if (s->dev->primary->attached == s) return DDERR_IMPLICITLYCREATED;
+    for (Object* o : {s, s->attached}) {
+        if (o != nullptr && o->lost) o->retired.push_back(std::exchange(o->mem, Object::Memory()));
+        if (o != nullptr) o->lost = false;
+    }
+    return DD_OK;
+}
+
+HRESULT STDMETHODCALLTYPE SetColorKey(IDirectDrawSurface* com, DWORD, LPDDCOLORKEY k) {
+    Self(com)->key = *k;
+    return DD_OK;
+}
+
+HRESULT STDMETHODCALLTYPE Unlock(IDirectDrawSurface* com, LPVOID) {
+    Self(com)->locked = false;
+    return DD_OK;
+}
+
+Tables::Tables() {
+    draw.AddRef = AddRef;
+    draw.Release = Release;
+    draw.CreateClipper = CreateClipper;
+    draw.CreateSurface = CreateSurface;
+    draw.FlipToGDISurface = FlipToGDISurface;
+    draw.SetCooperativeLevel = Ok;
+    draw.SetDisplayMode = SetDisplayMode;
+    clipper.AddRef = AddRef;
+    clipper.Release = Release;
+    clipper.SetHWnd = Ok;
+    surface.AddRef = AddRef;
+    surface.Release = Release;
+    surface.Blt = Blt;
+    surface.Flip = Flip;
+    surface.GetAttachedSurface = GetAttachedSurface;
+    surface.GetCaps = GetCaps;
+    surface.GetFlipStatus = GetFlipStatus;
+    surface.GetSurfaceDesc = GetSurfaceDesc;
+    surface.IsLost = IsLost;
+    surface.Lock = Lock;
+    surface.Restore = Restore;
+    surface.SetClipper = Ok;
+    surface.SetColorKey = SetColorKey;
+    surface.Unlock = Unlock;
+}
+
+}  // namespace
+
+HRESULT WINAPI Create(GUID*, IDirectDraw** out, IUnknown*) {
+    const HRESULT hr = Device::installed->Call("DirectDrawCreate");
+    if (hr == DD_OK) *out = Com<IDirectDraw>(Device::installed->Add("dd", &Table().draw));
+    return hr;
+}
+
+}  // namespace fake
