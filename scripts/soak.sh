@@ -1,14 +1,8 @@
 #!/usr/bin/env bash
-# Soak test of vorlex.scr under Wine, not part of the test command (its smoke run is).
-#   cycles: /s started and, once it draws, ended after a random 0.2-3 s by a key, a click or a mouse move;
-#   /p in a host window that goes at a random moment; /c opened and cancelled. Each cycle must
-#   end with the expected exit code, leave no process, write a log with its start and stop
-#   lines (/s, /p), and leave the settings key as it was.
-#   a long /s run: the resident memory of the saver's process at minute 1 and at the end
-#   differ by less than 1 MiB, and frames (DirectDraw flips) keep coming.
-# Options: --s N (100) --p N (30) --c N (20) --minutes N (10, 0: no long run),
-#   --renderer gdi|gl (gdi): Wine's Direct3D renderer (why GDI: scripts/lib/harness.sh).
-# Environment: VORLEX_SCR, VORLEX_ANI, VORLEX_PROBE (default: from build/$VORLEX_PRESET), VORLEX_SOAK_DIR.
+# Soak test of vorlex.scr under Wine (the test command runs a short one): /s ended by a key, a click or a move;
+# /p in a host window closed at random; /c cancelled. Each cycle ends with 0, leaves no process, logs its start
+# and stop (/s, /p), keeps the settings. Then a long /s run: memory at minute 1 and at the end within 1 MiB, frames
+# still coming. Environment: VORLEX_SCR, VORLEX_ANI, VORLEX_PROBE (default: from build/$VORLEX_PRESET), VORLEX_SOAK_DIR.
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
@@ -23,7 +17,7 @@ if [ $# != 0 ] || [[ ! ${n[renderer]} =~ ^(gdi|gl)$ ]]; then
   exit 2
 fi
 scr=${VORLEX_SCR:-$build/out/vorlex.scr}
-dir=${VORLEX_SOAK_DIR:-$build/soak}
+dir=${VORLEX_SOAK_DIR:-${scr%/out/*}/soak}
 key='HKLM\Software\Zelvoran\Vorlex Code Emulator'
 mkdir -p "$dir"
 
@@ -36,18 +30,14 @@ screen24=$HARNESS_DISPLAY
 harness_start_xvfb 16
 screen16=$HARNESS_DISPLAY
 
-# A prefix in a virtual desktop for /s and /c; one on the 16-bit screen for the windowed /p.
-prefix() {  # 24|16
-  if [ "$1" = 24 ]; then
-    export DISPLAY=$screen24
-    harness_wine_prefix "$dir/prefix" 1600x1200
-  else
-    export DISPLAY=$screen16
-    harness_wine_prefix "$dir/prefix16"
-  fi
+prefix() {  # 24: in a virtual desktop, for /s and /c; 16: for the windowed /p
+  local s=screen$1
+  export DISPLAY=${!s}
+  harness_wine_prefix "$dir/prefix$1" "$([ "$1" = 16 ] || echo 1600x1200)"
   windir=$WINEPREFIX/drive_c/windows
 }
 probe() { harness_out wine 'C:\vorlex_probe.exe' "$@"; }
+saver() { harness_bg "$dir/exit" wine 'C:\windows\vorlex.scr' "$@"; }
 for depth in 24 16; do
   prefix "$depth"
   wineserver -p </dev/null >/dev/null 2>&1
@@ -64,14 +54,12 @@ problem() {  # COUNTER WHAT
   eval "$1=\$(($1 + 1))"
   echo "soak: $what cycle $cycles $2" >&2
 }
-
-# Ends this prefix's programs and starts its server again.
 restart_wine() {
   wineserver -k 2>/dev/null || true
   wineserver -w 2>/dev/null || true
   wineserver -p </dev/null >/dev/null 2>&1
 }
-# The saver's window is there and its render thread has started (or it ended).
+# The saver's window is there and its render thread has started (or it ended); then a random while.
 wait_running() {  # LOG [PARENT]
   probe find "${2:-0}" WindowsScreenSaverClass 15000 >/dev/null || true
   for _ in $(seq 300); do
@@ -79,10 +67,9 @@ wait_running() {  # LOG [PARENT]
     [ ! -s "$dir/exit" ] || break
     sleep 0.05
   done
+  sleep "$(awk -v r="$RANDOM" 'BEGIN { printf "%.2f", 0.2 + 2.8 * r / 32767 }')"
 }
-random_pause() { sleep "$(awk -v r="$RANDOM" 'BEGIN { printf "%.2f", 0.2 + 2.8 * r / 32767 }')"; }
-# Processes of this prefix still running the saver.
-saver_pids() {
+saver_pids() {  # of this prefix
   local pid
   for pid in $(pgrep -f 'vorlex\.scr' || true); do
     ! tr '\0' '\n' <"/proc/$pid/environ" 2>/dev/null | grep -qxF "WINEPREFIX=$WINEPREFIX" || echo "$pid"
@@ -90,8 +77,8 @@ saver_pids() {
 }
 
 # Waits for the saver's exit code; a hang or a leftover ends this prefix's programs.
-finish_cycle() {  # WHAT EXPECTED-CODE LOG|-
-  local rc what=$1
+finish_cycle() {  # WHAT LOG|-
+  local rc what=$1 log=$windir/$2
   cycles=$((cycles + 1))
   [ $((cycles % 10)) != 0 ] ||
     echo "soak: $cycles cycles, $hangs hangs, $leftovers leftovers, $repeats repeats ($(date +%T))"
@@ -100,14 +87,13 @@ finish_cycle() {  # WHAT EXPECTED-CODE LOG|-
     restart_wine
     return
   fi
-  [ "$rc" = "$2" ] || problem wrong_exit "ended with $rc"
+  [ "$rc" = 0 ] || problem wrong_exit "ended with $rc"
   sleep 0.3
   if [ -n "$(saver_pids)" ]; then
     problem leftovers "left a process"
     restart_wine
   fi
-  local log=$windir/$3
-  if [ "$3" != - ] && ! { grep -qF "[InitErrorMsg] DEBUG SESSION STARTED" "$log" 2>/dev/null &&
+  if [ "$2" != - ] && ! { grep -qF "[InitErrorMsg] DEBUG SESSION STARTED" "$log" 2>/dev/null &&
     [ "$(tail -1 "$log")" = "[StopErrorMsg] DEBUG SESSION TERMINATED" ]; }; then
     problem bad_logs "wrote a log without its start or stop line"
   fi
@@ -119,11 +105,9 @@ settings=$(harness_reg query "$key")
 for _ in $(seq "${n[s]}"); do
   rm -f "$windir/vorlexcode_fs.log"
   xdotool mousemove 300 300
-  harness_bg "$dir/exit" wine 'C:\windows\vorlex.scr' /s
+  saver /s
   wait_running vorlexcode_fs.log
-  random_pause
-  # An input that X delivers before Wine has given the window the focus is lost: it is repeated
-  # (and counted), a saver that never ends is a hang.
+  # Input X delivers before Wine has given the window the focus is lost: it is repeated (and counted).
   way=$((RANDOM % 3))
   for try in 1 2 3; do
     case $way in
@@ -134,12 +118,12 @@ for _ in $(seq "${n[s]}"); do
     [ "$try" = 1 ] || repeats=$((repeats + 1))
     ! harness_wait "$dir/exit" 5 >/dev/null || break
   done
-  finish_cycle /s 0 vorlexcode_fs.log
+  finish_cycle /s vorlexcode_fs.log
 done
 for _ in $(seq "${n[c]}"); do
-  harness_bg "$dir/exit" wine 'C:\windows\vorlex.scr' /c
+  saver /c
   probe dialog 10000 cancel >/dev/null || true
-  finish_cycle /c 0 -
+  finish_cycle /c -
 done
 
 prefix 16
@@ -148,11 +132,10 @@ for _ in $(seq "${n[p]}"); do
   rm -f "$windir/vorlexcode.log"
   wine 'C:\vorlex_probe.exe' host 320 240 60 >"$dir/host.out" 2>/dev/null </dev/null &
   parent=$(harness_wait "$dir/host.out" 10 | head -1 | cut -d' ' -f1)
-  harness_bg "$dir/exit" wine 'C:\windows\vorlex.scr' /p "$parent"
+  saver /p "$parent"
   wait_running vorlexcode.log "$parent"
-  random_pause
   probe post "$parent" 0x10 0 0 >/dev/null || true
-  finish_cycle /p 0 vorlexcode.log
+  finish_cycle /p vorlexcode.log
 done
 
 # The long run: resident memory of the saver's process, and flips counted from Wine's trace.

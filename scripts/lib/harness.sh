@@ -14,6 +14,7 @@
 #   harness_wine_prefix DIR [DESKTOP]  make DIR a ready Wine prefix (idempotent, locked) and export
 #                                      WINEPREFIX, WINEDEBUG, WINEDLLOVERRIDES; with DESKTOP (WxH)
 #                                      every program of a new prefix runs in a virtual desktop
+#                                      copied from HARNESS_WINE_TEMPLATE (a prefix booted once) if set
 #   harness_wine_renderer gdi|gl       Wine's Direct3D renderer for the current prefix (below)
 #   harness_bg FILE COMMAND...         run COMMAND in the background; its exit code goes to FILE
 #   harness_wait FILE SECONDS          print the exit code in FILE once it is there; fail after SECONDS
@@ -69,8 +70,11 @@ harness_wine_prefix() {  # DIR [DESKTOP]
   (
     flock 9
     if [ ! -f "$prefix/system.reg" ]; then
-      wineboot -i </dev/null >/dev/null 2>&1 || true
-      harness_reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+      if [ -n "${HARNESS_WINE_TEMPLATE:-}" ]; then
+        harness_wine_template "$prefix"
+      else
+        harness_wine_boot
+      fi
       if [ -n "$desktop" ]; then
         harness_reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d Default /f
         harness_reg add 'HKCU\Software\Wine\Explorer\Desktops' /v Default /d "$desktop" /f
@@ -78,6 +82,28 @@ harness_wine_prefix() {  # DIR [DESKTOP]
       wineserver -w
     fi
   ) 9>"$prefix.lock"
+}
+
+harness_wine_boot() {  # in WINEPREFIX
+  wineboot -i </dev/null >/dev/null 2>&1 || true
+  harness_reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f
+}
+
+# Booting a prefix takes 10 to 30 s; one booted prefix is copied instead. The Windows folder's system32 is
+# most of its size and is only read, so its files are linked, not copied.
+harness_wine_template() {  # DIR
+  local t=$HARNESS_WINE_TEMPLATE
+  mkdir -p "$(dirname "$t")"
+  (
+    flock 8
+    if [ ! -f "$t/system.reg" ]; then
+      WINEPREFIX=$t harness_wine_boot
+      WINEPREFIX=$t wineserver -w
+    fi
+  ) 8>"$t.lock"
+  mkdir -p "$1"
+  tar -C "$t" --exclude=./drive_c/windows/system32 -cf - . | tar -C "$1" -xf -
+  cp -al "$t/drive_c/windows/system32" "$1/drive_c/windows/"
 }
 
 # On multiarch Wine `wine reg` is the 32-bit reg.exe and sees the 32-bit view, while an x86_64

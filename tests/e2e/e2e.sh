@@ -6,6 +6,7 @@ KEY='HKLM\Software\Zelvoran\Vorlex Code Emulator'
 LOG=vorlexcode_fs.log
 AFTER_CASE=
 . "$(dirname "$0")/../../scripts/lib/harness.sh"
+. "$(dirname "$0")/xephyr.sh"
 harness_reg_view "$VORLEX_SCR"
 
 fail() {
@@ -15,6 +16,12 @@ fail() {
 }
 trap 'at="line $LINENO: $BASH_COMMAND"' ERR  # said at the exit, unless fail has
 is() { [ "$2" = "$3" ] || fail "$1: got '$2', expected '$3'"; }
+prepare() {  # the saver, its glyphs and the probe in the prefix, Wine's GDI renderer (harness.sh says why)
+  W=$WINEPREFIX/drive_c/windows
+  cp "$VORLEX_SCR" "$VORLEX_ANI" "$W/"
+  cp "$VORLEX_PROBE" "$WINEPREFIX/drive_c/vorlex_probe.exe"
+  harness_wine_renderer gdi
+}
 use() {  # "": a 24-bit screen in a desktop larger than every mode; 16: a 16-bit one for the preview
   export DISPLAY=${DISPLAYS[${1:-24}]}
   harness_wine_prefix "$S/prefix${1:-}" "$([ "${1:-}" ] || echo 1600x1200)"
@@ -22,14 +29,24 @@ use() {  # "": a 24-bit screen in a desktop larger than every mode; 16: a 16-bit
   wineserver -p </dev/null >/dev/null 2>&1 || true  # one server for all cases
   settings 1024x768 300 8
 }
+own() {  # START-SERVER...: an X server and a prefix of the case's own, so that it runs beside the others
+  S=$S/$cmd
+  X=$S/exit
+  AFTER_CASE=harness_stop
+  "$@"
+  export DISPLAY=$HARNESS_DISPLAY
+  harness_wine_prefix "$S/prefix"
+  prepare
+  harness_reg add "$KEY" /v Resolution /d 1024x768 /f
+}
 probe() { harness_out wine 'C:\vorlex_probe.exe' "$@"; }
-saver() { harness_bg "${EXIT:-$S/exit}" wine "${SAVER:-C:\\windows\\vorlex.scr}" "$@"; }
-ends() { is "exit code ${2:-}" "$(harness_wait "$S/exit" "${3:-20}" || echo none)" "$1"; }  # CODE [WHAT [SECONDS]]
-runs() { [ ! -s "$S/exit" ] || fail "the saver ended with $(cat "$S/exit")"; }
+saver() { harness_bg "${EXIT:-$X}" wine "${SAVER:-C:\\windows\\vorlex.scr}" "$@"; }
+ends() { is "exit code ${2:-}" "$(harness_wait "$X" "${3:-20}" || echo none)" "$1"; }  # CODE [WHAT [SECONDS]]
+runs() { [ ! -s "$X" ] || fail "the saver ended with $(cat "$X")"; }
 key() {
   for _ in 1 2 3; do
     xdotool key Escape
-    ! harness_wait "$S/exit" 6 >/dev/null || break
+    ! harness_wait "$X" 6 >/dev/null || break
   done
   ends 0 "after a key"
 }
@@ -46,15 +63,12 @@ stored() {  # "RESOLUTION DENSITY HIGHLIGHT" as stored, or nothing
   done < <(harness_reg query "$KEY" | grep REG_)
   [ ${#v[@]} = 0 ] || printf '%s %d %d' "${v[Resolution]-}" "${v[Density]-}" "${v[HighlightDensity]-}"
 }
-park() {  # Wine's pointer = X's
+start() {  # [ARGUMENTS]
   xdotool mousemove 300 300
   sleep 0.1
-  xdotool mousemove 301 300
+  xdotool mousemove 301 300  # Wine's pointer = X's
   sleep 0.2
-}
-start() {
-  park
-  saver /s
+  saver "${@:-/s}"
   up
 }
 up() {  # [PARENT]: waits for the saver window (H), its render thread, then SETTLE seconds
@@ -67,8 +81,8 @@ up() {  # [PARENT]: waits for the saver window (H), its render thread, then SETT
   grep -qF "[DrawVorlex] Thread created" "$W/$LOG" || fail "no render thread"
   sleep "${SETTLE:-1.5}"
 }
-host() {  # OUT SECONDS [WIDTH HEIGHT]: a probe window for a while; prints "handle x y width height"
-  (wine 'C:\vorlex_probe.exe' host "${3:-200}" "${4:-100}" "$2") >"$1" 2>/dev/null </dev/null &
+host() {  # OUT SECONDS [WIDTH HEIGHT [X Y]]: a probe window for a while; prints "handle x y width height"
+  (wine 'C:\vorlex_probe.exe' host "${3:-200}" "${4:-100}" "$2" "${@:5}") >"$1" 2>/dev/null </dev/null &
   harness_wait "$1" 10 | head -1 | tr -d '\r' | grep . || fail "no host"
 }
 post() {  # HWND "MSG WPARAM"...
@@ -83,11 +97,6 @@ share() {  # NAME REGION CHANNEL PERCENT: share of the pixels (every second) abo
     -format '%[fx:mean]' info:
 }
 between() { awk -v x="$1" -v a="$2" -v b="$3" 'BEGIN { exit !(x >= a && x <= b) }' || fail "$4: $1 not in $2..$3"; }
-in_order() {  # FILE LINE...: the first of each of these lines in the file, in this order
-  local want
-  want=$(printf '%s\n' "${@:2}")
-  is "lines in order" "$(grep -xF -f <(echo "$want") "$1" | awk '!seen[$0]++')" "$want"
-}
 
 case_template() {  # the icon group Windows shows, the exports it calls (the dialog: commands)
   wrestool -x --raw -t14 -n104 "$VORLEX_SCR" | grep -q . || fail "no icon group 104"
@@ -99,7 +108,7 @@ case_template() {  # the icon group Windows shows, the exports it calls (the dia
 case_commands() {
   use
   dead=$(probe host 50 50 0 | cut -d' ' -f1)  # a window gone again
-  for a in "/p 0" "/p" "/p $dead" "/l 4294967297" "/x" "/?" "/a 0"; do  # each ends with -1, before any window
+  for a in "/p $dead" "/x"; do  # each ends with -1, before any window
     rm -f "$W"/vorlexcode*.log
     saver $a
     ends 255 "$a"
@@ -107,9 +116,7 @@ case_commands() {
   done
   mkdir -p "$WINEPREFIX/drive_c/Program Files/Vorlex saver"
   cp "$VORLEX_SCR" "$_/vorlex code emulator.scr"
-  park
-  SAVER='C:\Program Files\Vorlex saver\vorlex code emulator.scr' saver /screensaver  # quoted, first letter
-  up
+  SAVER='C:\Program Files\Vorlex saver\vorlex code emulator.scr' start /screensaver  # quoted, first letter
   key
   harness_reg delete 'HKLM\Software\Zelvoran' /f
   is "key before" "$(stored)" ""
@@ -142,7 +149,7 @@ case_commands() {
   post "$new" "0x10 0"
 }
 
-case_fullscreen_input() {
+case_fullscreen_input() {  # frames change; a key, a click, a move of 5 pixels end it
   use
   start
   shot rain1
@@ -151,23 +158,21 @@ case_fullscreen_input() {
   a=$(compare -metric AE "$S/rain1.png" "$S/rain2.png" null: 2>&1 || true)
   between "${a%% *}" 2000 2e6 "changed pixels"
   key
-  in_order "$W/$LOG" "LOG_INFO: [DEBUG] Got message WM_CREATE" "LOG_GOSSIP: [WM_CREATE] Fullscreen mode" \
-    "LOG_INFO: [WM_CREATE] GraphicsLoader object allocated" "LOG_INFO: [WM_CREATE] Glyph images loaded" \
-    "LOG_GOSSIP: [WM_CREATE] All object created, run Vorlex Emulator" "LOG_GOSSIP: [STATE] WM_CLOSE detected" \
-    "LOG_GOSSIP: [STATE] WM_DESTROY detected" "LOG_INFO: [DrawVorlex] Thread ended"
+  want=$(printf 'LOG_%s\n' "INFO: [DEBUG] Got message WM_CREATE" "GOSSIP: [WM_CREATE] Fullscreen mode" \
+    "INFO: [WM_CREATE] GraphicsLoader object allocated" "INFO: [WM_CREATE] Glyph images loaded" \
+    "GOSSIP: [WM_CREATE] All object created, run Vorlex Emulator" "GOSSIP: [STATE] WM_CLOSE detected" \
+    "GOSSIP: [STATE] WM_DESTROY detected" "INFO: [DrawVorlex] Thread ended")
+  is "log lines in order" "$(grep -xF "$want" "$W/$LOG" | awk '!seen[$0]++')" "$want"
   start
   xdotool click 1
   ends 0 "after a click"
   start
   read -r x y < <(probe cursor)  # from there 2 pixels, then 4 (the limit) keep it; 5 end it
-  xdotool mousemove $((x + 1)) "$y"
-  sleep 0.3
-  xdotool mousemove $((x + 2)) "$y"
-  sleep 1
-  runs
-  xdotool mousemove $((x - 4)) "$y"
-  sleep 1
-  runs
+  for p in "$((x + 2)) $y" "$((x - 4)) $y"; do
+    xdotool mousemove $p
+    sleep 1
+    runs
+  done
   xdotool mousemove $((x - 4)) $((y + 1))
   ends 0 "after 5 pixels"
 }
@@ -205,24 +210,16 @@ case_system_events() {
   (((0x${BASH_REMATCH[1]} & 0x96000000) == 0x96000000 && 0x${BASH_REMATCH[2]} & 8)) || fail "window: $info"
   EXIT=$S/exit2 saver /s
   is "second /s" "$(harness_wait "$S/exit2" 10)" 0
-  runs
   is "in front" "$(probe foreground)" "$h"
   # Releases, a double click, a character, the wheel, WM_POWER 1, activation, the AutoPlay query (NT): none closes.
   post "$h" "0x101 0x41" "0x105 0x12" "0x202 0" "0x203 0" "0x102 0x61" "0x20a 0x780000" "0x48 1" "0x1c 1"
   is "AutoPlay on NT" "$(probe send "$h" QueryCancelAutoPlay 0 0)" 0
-  sleep 1
-  runs
   is "WM_SETTEXT" "$(probe set-title "$h" Renamed)" 0
   [[ $(probe info "$h") == *" title=Screen Saver rect="* ]] || fail title
-  for m in "0x48 3" "0x218 7" "0x1c 0"; do  # WM_POWER 3, WM_POWERBROADCAST, deactivation end it
-    if [ "$m" != "0x48 3" ]; then
-      saver /s
-      SETTLE=0.5 up
-      h=$H
-    fi
-    post "$h" "$m"
-    ends 0 "after $m"
-  done
+  sleep 1
+  runs
+  post "$h" "0x48 3"  # WM_POWER's suspend request ends it
+  ends 0 "after WM_POWER 3"
 }
 
 case_glyph_file() {  # first from the system directory the module sees: syswow64 for i686 on a 64-bit prefix
@@ -235,17 +232,15 @@ case_glyph_file() {  # first from the system directory the module sees: syswow64
   key
   ! grep LOG_ERROR "$W/$LOG" || fail "errors logged"
   rm "$W/$sys/glyph2.ani"
-  # then missing, truncated, 54 frames (one short of the blank glyph), zero-width cells
-  for c in "missing::" "truncated:5000:" "54 frames::5:\x36" "zero width::6:\x00\x00"; do
-    IFS=: read -r what size at bytes <<<"$c"
+  m=$'Unable to load glyph animation file.\n\nMake sure you have unzipped both the files\n'
+  for c in "missing::" "54 frames:5:\x36"; do  # one short of the blank glyph
+    IFS=: read -r what at bytes <<<"$c"
     cp "$VORLEX_ANI" "$W/glyph2.ani"
     [ "$what" != missing ] || rm "$W/glyph2.ani"
-    [ -z "$size" ] || truncate -s "$size" "$W/glyph2.ani"
     [ -z "$at" ] || printf "$bytes" | dd of="$W/glyph2.ani" bs=1 seek="$at" conv=notrunc status=none
     saver /s
-    m=$'Unable to load glyph animation file.\n\nMake sure you have unzipped both the files\n'
     is "$what: message" "$(probe msgbox "Vorlex Code Emulator" 20000)" "$m(vorlex code emulator.scr and glyph2.ani)"
-    rc=$(harness_wait "$S/exit" 10) && [ "$rc" != 0 ] || fail "$what: ended with ${rc:-nothing}"
+    rc=$(harness_wait "$X" 10) && [ "$rc" != 0 ] || fail "$what: ended with ${rc:-nothing}"
   done
 }
 
@@ -303,16 +298,72 @@ case_preview() {
   sleep 0.2
   xdotool mousemove $((x + 150)) $((y + 120)) click 1
   post "$c" "0x100 0x41" "0x104 0x12" "0x1c 0" "0x218 7" "0x48 3"
-  sleep 1.5
-  runs
   is "WM_CONTEXTMENU" "$(probe send "$c" 0x7b 0 0x00780032)" 1
   for _ in $(seq 20); do
     ! grep -q "^contextmenu" "$S/host.out" || break
     sleep 0.1
   done
   is "the host got" "$(grep '^contextmenu' "$S/host.out" | tr -d '\r')" "contextmenu wParam=$h lParam=780032"
+  sleep 1
+  runs
   post "$h" "0x10 0"
   ends 0 "with the host window gone" 20
+}
+
+case_manifest() {  # Common Controls 6, DPI-aware, five systems, no elevation; the project's version everywhere
+  m=$(wrestool -x --raw -t24 -n1 "$VORLEX_SCR" | python3 -c 'import sys, xml.etree.ElementTree as E
+for e in E.parse(sys.stdin).iter():
+    print(e.tag.split("}")[-1], e.get("name") or "", e.get("version") or "", (e.text or "").strip())')
+  is "manifest" "$(grep -E '^(assemblyIdentity|dpiAware|dpiAwareness|requestedExecutionLevel) ' <<<"$m" | xargs)" \
+    "assemblyIdentity Microsoft.Windows.Common-Controls 6.0.0.0 dpiAware true dpiAwareness PerMonitorV2"
+  is "supported systems" "$(grep -c '^supportedOS ' <<<"$m")" 5
+  v=$VORLEX_VERSION
+  is "versions: dialog, numbers, texts" "$("${VORLEX_OBJDUMP%objdump}windres" -i "$VORLEX_SCR" -O rc |
+    grep -oE 'Emulator v[0-9.]+|VERSION [0-9, ]+|Version", "[0-9.]+' | grep -oE '[0-9][0-9., ]*' | tr -d ' ' | xargs)" \
+    "${v%.*} ${v%.*} ${v//./,},0 ${v//./,},0 $v $v"
+}
+
+case_dialog() {  # laid out at the screen's DPI: at 144 half as large again as at 96, as its text is
+  own harness_start_xvfb 24
+  for dpi in 96 144; do
+    harness_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f
+    saver /c
+    d=$(probe find 0 '#32770' 15000) || fail "no dialog at $dpi DPI"
+    sleep 0.5  # laid out
+    c=$(probe info "$d")
+    size+=("${c##*,}")
+    post "$d" "0x10 0"
+    ends 0 "dialog at $dpi DPI"
+  done
+  IFS=x read -r w h w2 h2 <<<"${size[0]}x${size[1]}"
+  between $((w2 * 100 / w)) 135 165 "width at 144 DPI, at 96: ${size[*]}"
+  between $((h2 * 100 / h)) 135 165 "height at 144 DPI, at 96: ${size[*]}"
+}
+
+# Two monitors: the second one black and topmost-covered while the saver runs, its input dismissing, nothing left.
+case_monitors() {
+  own harness_start_xephyr 16 1024x768+0+0 800x600+1024+0
+  before=$(probe mode)
+  h=$(host "$S/host.out" 60 400 300 1200 100 | cut -d' ' -f1)
+  sleep 0.5  # painted
+  shot desktop
+  between "$(share desktop 800x600+1024+0 G 5)" 0.05 1 "the window on the second monitor"
+  start
+  c=$(probe find 0 VorlexMonitorCover 5000) || fail "no cover"
+  shot covered
+  [[ $(probe info "$c") =~ ^visible=1\ style=9[0-9a-f]{7}\ exstyle=([0-9a-f]{8}).*\ rect=1024,0,800x600$ ]] &&
+    ((0x${BASH_REMATCH[1]} & 8)) || fail "cover: $(probe info "$c")"
+  is "second monitor" "$(share covered 800x600+1024+0 G 0)" 0
+  # A display change with the same monitors, and a key's release over the cover, close nothing; a click there does.
+  post "$H" "0x7e 16 0x03000400"
+  post "$c" "0x101 0x41"
+  sleep 1
+  ! grep -F "[STATE] WM_CLOSE detected" "$W/$LOG" || fail "closed by a display change or a release"
+  post "$c" "0x201 0"
+  ends 0 "after a click on the second monitor"
+  ! probe find 0 VorlexMonitorCover 0 >/dev/null || fail "a cover is left"
+  is "mode after" "$(probe mode)" "$before"
+  post "$h" "0x10 0"
 }
 
 finish() {  # after a failure, no saver is left for the next case: this prefix's server starts again
@@ -323,10 +374,12 @@ finish() {  # after a failure, no saver is left for the next case: this prefix's
     return
   fi
   [ -z "${at:-}" ] || echo "FAIL: $at" >&2
-  [ -z "${WINEPREFIX:-}" ] || { wineserver -k && wineserver -w && wineserver -p; } </dev/null >/dev/null 2>&1
+  [[ ${WINEPREFIX:-} == "$VORLEX_E2E_DIR/prefix"* ]] || return 0
+  { wineserver -k && wineserver -w && wineserver -p; } </dev/null >/dev/null 2>&1
 }
 
 cmd=${1:?usage: e2e.sh setup|cleanup|CASE}
+X=$S/$cmd.exit  # the saver's exit code
 trap finish EXIT
 if [ "$cmd" != setup ] && [ "$cmd" != cleanup ]; then
   [ ! -f "$S/env" ] || . "$S/env"
@@ -349,9 +402,7 @@ echo "${HARNESS_PIDS[*]}" >"$S/xvfb.pids"
 declare -p DISPLAYS >"$S/env"
 for p in "" 16; do
   use $p
-  cp "$VORLEX_SCR" "$VORLEX_ANI" "$W/"
+  prepare
   rm -f "$W"/sys*/glyph2.ani
-  cp "$VORLEX_PROBE" "$WINEPREFIX/drive_c/vorlex_probe.exe"
   probe mode >/dev/null
-  harness_wine_renderer gdi
 done

@@ -1,8 +1,6 @@
 // Looks at and operates the saver's windows from another process, as a user or the system would (commands: main).
 #include <windows.h>
 
-#include <shlwapi.h>
-
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -86,37 +84,6 @@ int Post(bool send) {
     return std::printf("%lu\n", static_cast<unsigned long>(result)) < 0;
 }
 
-// The common controls' version and file as a module sees them: in the activation context of its manifest (resource 1).
-int ControlsVersion(const char* module) {
-    ACTCTXA context = {};
-    context.cbSize = sizeof context, context.dwFlags = ACTCTX_FLAG_RESOURCE_NAME_VALID;
-    context.lpSource = module, context.lpResourceName = MAKEINTRESOURCEA(1);
-    HANDLE handle = CreateActCtxA(&context);
-    ULONG_PTR cookie = 0;
-    if (handle == INVALID_HANDLE_VALUE || !ActivateActCtx(handle, &cookie)) return 1;
-    HMODULE controls = LoadLibraryA("comctl32.dll");
-    auto get = reinterpret_cast<HRESULT(WINAPI*)(DLLVERSIONINFO*)>(
-        reinterpret_cast<void*>(GetProcAddress(controls, "DllGetVersion")));
-    DLLVERSIONINFO v = {sizeof v, 0, 0, 0, 0};
-    char path[MAX_PATH] = {};
-    if (!get || get(&v) != S_OK || !GetModuleFileNameA(controls, path, sizeof path)) return 1;
-    return std::printf("%lu.%lu %s\n", v.dwMajorVersion, v.dwMinorVersion, path) < 0;
-}
-
-// A window's DPI awareness (0 unaware, 1 system, 2 per monitor) and its size in pixels.
-int Dpi(HWND w) {
-    HMODULE user = GetModuleHandleA("user32.dll");
-    auto proc = [&](const char* name) { return reinterpret_cast<void*>(GetProcAddress(user, name)); };
-    auto context = reinterpret_cast<HANDLE(WINAPI*)(HWND)>(proc("GetWindowDpiAwarenessContext"));
-    auto awareness = reinterpret_cast<int(WINAPI*)(HANDLE)>(proc("GetAwarenessFromDpiAwarenessContext"));
-    auto physical = reinterpret_cast<HANDLE(WINAPI*)(HANDLE)>(proc("SetThreadDpiAwarenessContext"));
-    RECT r = {};
-    if (!IsWindow(w) || !context || !awareness || !physical) return 1;
-    physical(reinterpret_cast<HANDLE>(-3));  // per monitor: sizes in the screen's pixels
-    GetWindowRect(w, &r);
-    return std::printf("awareness=%d size=%ldx%ld\n", awareness(context(w)), r.right - r.left, r.bottom - r.top) < 0;
-}
-
 }  // namespace
 
 int main() {
@@ -146,18 +113,13 @@ int main() {
         if (!box || std::printf("%s\n", text.c_str()) < 0) return 1;
         return !PostMessageA(box, WM_COMMAND, IDOK, reinterpret_cast<LPARAM>(GetDlgItem(box, IDOK)));
     }
-    if (command == "dialog") return Dialog(Find(nullptr, "#32770", "Vorlex Code Emulator v1.12", Num(2)));
+    if (command == "dialog") return Dialog(Find(nullptr, "#32770", nullptr, Num(2)));
     if (command == "mode" && EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode))
         return std::printf("%lux%lux%lu\n", mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel) < 0;
     if (command == "cursor" && GetCursorPos(&p)) return std::printf("%ld %ld\n", p.x, p.y) < 0;
-    if (command == "at")
-        return std::printf("%lu\n", Id(WindowFromPoint(POINT{static_cast<LONG>(Num(2)), static_cast<LONG>(Num(3))}))) <
-               0;
     if (command == "foreground") return std::printf("%lu\n", Id(GetForegroundWindow())) < 0;
     if (command == "host") return Host();
     if (command == "post" || command == "send") return Post(command == "send");
-    if (command == "controls") return ControlsVersion(Arg(2));
-    if (command == "dpi") return Dpi(Handle(2));
     if (command == "set-title") return std::printf("%d\n", SetWindowTextA(Handle(2), Arg(3)) ? 1 : 0) < 0;
     return 2;
 }

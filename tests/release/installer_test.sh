@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows installer under Wine, in a fresh prefix of its own: install, failed upgrades that leave the
-# installed version whole, that version running, an upgrade, uninstalls; the module's version record.
+# installed version whole, that version running, an upgrade, uninstalls.
 set -Eeuo pipefail
 : "${VORLEX_RELEASE_DIR:?}" "${VORLEX_SETUP:?}" "${VORLEX_OUT_DIR:?}" "${VORLEX_VERSION:?}"
 . "$(dirname "$0")/../../scripts/lib/harness.sh"
@@ -46,8 +46,8 @@ refused() {  # WHAT COMMAND...: a silent install that must fail and change nothi
   [ $rc != 0 ] || fail "$1: the install ended with 0"
   diff <(echo "$before") <(echo "$(installed)") || fail "$1: the installed version changed"
 }
-# 400 KiB of file size stand in for a full disk: the module does not fit, the glyph file does. The limit
-# must not reach the Wine server's registry files: one runs (3 s more) before.
+# 400 KiB of file size stand in for a full disk (the module does not fit); the Wine server, which writes the
+# registry, runs before, out of the limit.
 full_disk() {
   wineserver -p3 </dev/null >/dev/null 2>&1 || true
   (trap '' XFSZ && ulimit -f 400 && wine "$@")
@@ -78,26 +78,18 @@ harness_reg add "$UNINSTALL" /v DisplayVersion /d 0.9 /f
 touch -d 2001-01-01 "$W/vorlex.scr" "$W/glyph2.ani"
 refused "a full disk" full_disk
 log=$W/vorlexcode_fs.log
+exit=$VORLEX_RELEASE_DIR/exit
 xdotool mousemove 300 300
-wine explorer /desktop=vorlex_release,1280x1024 'C:\windows\vorlex.scr' /s >/dev/null 2>&1 &
-saver=$!
+harness_bg "$exit" wine explorer /desktop=vorlex_release,1280x1024 'C:\windows\vorlex.scr' /s
 for _ in $(seq 300); do
   ! grep -qF "[DrawVorlex] Thread created" "$log" 2>/dev/null || break
   sleep 0.1
 done
 grep -qF "[DrawVorlex] Thread created" "$log" || fail "the installed saver did not start drawing"
 refused "the saver running" wine
-kill -0 $saver || fail "the saver ended during the install"
+[ ! -s "$exit" ] || fail "the saver ended during the install"
 xdotool mousemove 700 600 key Escape
-for _ in $(seq 150); do
-  kill -0 $saver 2>/dev/null || break
-  sleep 0.1
-done
-! kill -0 $saver 2>/dev/null || fail "the installed saver did not end on input"
-is "first log line" "$(head -1 "$log")" "LOG_INFO: [InitErrorMsg] DEBUG SESSION STARTED"
-is "last log line" "$(tail -1 "$log")" "[StopErrorMsg] DEBUG SESSION TERMINATED"
-grep -xF "LOG_GOSSIP: [WM_CREATE] Fullscreen mode" "$log"
-! grep "LOG_ERROR\|LOG_PANIC" "$log" || fail "errors logged"
+harness_wait "$exit" 15 >/dev/null || fail "the installed saver did not end on input"
 
 # Upgrade over it: files replaced, settings kept.
 harness_reg add "$SETTINGS" /v Density /t REG_DWORD /d 123 /f
@@ -127,11 +119,4 @@ is "another saver" "$(value "$DESKTOP" SCRNSAVE.EXE)" "$other"
 [ ! -e "$W/vorlex.scr" ] || fail "vorlex.scr left behind"
 is "the user's glyph file" "$(tail -c 15 "$W/glyph2.ani")" "the user's own"
 
-# The version in the module is the project's.
-got=$(wrestool -x --raw -t16 "$OUT/vorlex.scr" | python3 -c 'import re, struct, sys
-d = sys.stdin.buffer.read()
-ms, ls = struct.unpack_from("<II", d, d.find(struct.pack("<I", 0xFEEF04BD)) + 8)
-s = dict(re.findall("(FileVersion|ProductVersion)\0+([^\0]+)", d.decode("utf-16-le", "replace")))
-print(ms >> 16, ms & 65535, ls >> 16, ls & 65535, s["FileVersion"], s["ProductVersion"])')
-is "version record" "$got" "${V//./ } 0 $V $V"
-echo "ok: install, failed upgrades, running, upgrade, uninstalls, version record ($V)"
+echo "ok: install, failed upgrades, running, upgrade, uninstalls ($V)"
