@@ -61,9 +61,7 @@ void Reset() {  // as a new process has them
 // what its boxes hold, clamped. Without write access OK says why nothing was stored.
 TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     HKEY machine = nullptr;
-    HKEY bare = nullptr;  // volatile, so no lasting key can be made under it
     RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Vorlex Tests", &machine);
-    RegCreateKeyExA(machine, "bare", 0, nullptr, REG_OPTION_VOLATILE, KEY_ALL_ACCESS, nullptr, &bare, nullptr);
     boxHook = SetWindowsHookExA(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
     HWND window = CreateWindowExA(0, "#32770", "app test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     for (const int id : {kIdRadio800x600, kIdRadio1024x768, kIdRadio1280x1024, kIdDensityEdit, kIdHighlightEdit})
@@ -78,30 +76,30 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
         int shown;               // the radio button checked
         bool ok;                 // 800x600, 1000 and 250 entered and OK pressed
         const char* stored;      // Resolution, Density, HighlightDensity afterwards
-        S source;                // kReadOnly: a key we may only read; kDefaults: none may be made
+        S source;                // kReadOnly: a key we may only read; kDefaults: none may be made (a standard user)
         std::string box;         // shown after OK
     } cases[] = {
         {"640x480", -1, kIdRadio1024x768, false, "640x480 300 8", S::kWritable, ""},
         {"1280x1024", 5, kIdRadio1280x1024, true, "800x600 400 100", S::kWritable, ""},
         {"1280x1024", 5, kIdRadio1280x1024, true, "1280x1024 5 (none)", S::kReadOnly, admin},
-        {nullptr, -1, kIdRadio1024x768, true, "(none) (none) (none)", S::kDefaults,
-         "Unable to open registry key to store values"},
+        {nullptr, -1, kIdRadio1024x768, true, "(none) (none) (none)", S::kDefaults, admin},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.stored);
         Reset();
         RegDeleteTreeA(machine, "Software");
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, c.source == S::kDefaults ? bare : machine);
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, machine);
         if (c.resolution)
             RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Resolution", REG_SZ, c.resolution,
                             static_cast<DWORD>(std::strlen(c.resolution)));
         if (const DWORD v = static_cast<DWORD>(c.density); c.density >= 0)
             RegSetKeyValueA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, "Density", REG_DWORD, &v, sizeof v);
-        if (HKEY key = nullptr; c.source == S::kReadOnly) {  // read and delete only
+        if (HKEY key = nullptr; c.source != S::kWritable) {  // read and delete only: the key, or Software
             PSECURITY_DESCRIPTOR readOnly = nullptr;
             ConvertStringSecurityDescriptorToSecurityDescriptorA("D:P(A;;KRSD;;;WD)", SDDL_REVISION_1, &readOnly,
                                                                  nullptr);
-            RegOpenKeyExA(HKEY_LOCAL_MACHINE, kSettingsKeyPath, 0, WRITE_DAC, &key);
+            RegCreateKeyExA(HKEY_LOCAL_MACHINE, c.resolution ? kSettingsKeyPath : "Software", 0, nullptr, 0, WRITE_DAC,
+                            nullptr, &key, nullptr);
             RegSetKeySecurity(key, DACL_SECURITY_INFORMATION, readOnly);
             RegCloseKey(key);
             LocalFree(readOnly);
@@ -124,7 +122,6 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     DestroyWindow(window);
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     RegCloseKey(machine);
-    RegCloseKey(bare);
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vorlex Tests");
     UnhookWindowsHookEx(boxHook);
     Reset();
