@@ -28,6 +28,9 @@ struct ShownCells {
     int32_t columns = 0;
     std::vector<uint16_t> cells;
     std::vector<CellRun> runs;
+    // When set, told each row's runs as soon as the row is drawn, while its pixels are in the cache.
+    void (*rowDrawn)(void* context, const CellRun* runs, size_t count) = nullptr;
+    void* context = nullptr;
 
     void Forget(int32_t columnCount, int32_t rowCount) {
         columns = columnCount;
@@ -72,6 +75,7 @@ public:
     // buffer shows four cells at a time, and only the cells that differ are visited.
     bool TakesRows() const { return shown_ != nullptr; }
     void Row(int row, const ::Cell* cells, int count) {
+        rowRuns_ = shown_->runs.size();
         uint16_t* const seen = shown_->cells.data() + static_cast<size_t>(row) * static_cast<size_t>(shown_->columns);
         uint16_t now[kBatch];
         for (int base = 0; base < count; base += kBatch) {
@@ -96,6 +100,8 @@ public:
     }
     void EndRow(int) {
         Flush();
+        if (shown_ != nullptr && shown_->rowDrawn != nullptr && shown_->runs.size() > rowRuns_)
+            shown_->rowDrawn(shown_->context, shown_->runs.data() + rowRuns_, shown_->runs.size() - rowRuns_);
         pen_.x = 0;
         pen_.y -= glyphs_.height;
     }
@@ -117,10 +123,15 @@ private:
             pen_.x = x;
         }
         std::vector<CellRun>& runs = shown_->runs;
-        if (!runs.empty() && runs.back().row == row && runs.back().end == column)
+        if (!runs.empty() && runs.back().row == row && runs.back().end == column) {
             ++runs.back().end;
-        else
-            runs.push_back({row, column, column + 1});
+            return Cell(row, column, glyph, shade);
+        }
+        // Field by field: a run built on the stack and copied as a whole waits for its parts' stores.
+        CellRun& run = runs.emplace_back();
+        run.row = row;
+        run.first = column;
+        run.end = column + 1;
         Cell(row, column, glyph, shade);
     }
 
@@ -137,6 +148,7 @@ private:
     RowCell batch_[kBatch];
     int count_ = 0;
     int last_ = 0;
+    size_t rowRuns_ = 0;  // the runs before the row being drawn
 };
 
 // With shown, the surface must still hold what shown describes (all unknown for a new one);
