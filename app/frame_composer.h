@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstring>
 #include <vector>
 
 #include "display/glyph_blitter.h"
@@ -27,6 +28,9 @@ struct ShownCells {
     int32_t columns = 0;
     std::vector<uint16_t> cells;
     std::vector<CellRun> runs;
+    // When set, told each row's runs as soon as the row is drawn, while its pixels are in the cache.
+    void (*rowDrawn)(void* context, const CellRun* runs, size_t count) = nullptr;
+    void* context = nullptr;
 
     void Forget(int32_t columnCount, int32_t rowCount) {
         columns = columnCount;
@@ -51,12 +55,7 @@ public:
             raw_[f] = glyphs.compressed == 0 && f < glyphs.frameCount ? glyphs.frames[f] : nullptr;
     }
 
-    void Cell(int row, int column, int glyph, int shade) {
-        if (shown_ != nullptr && !Changes(row, column, glyph, shade)) {
-            Flush();
-            pen_.x += glyphs_.width;
-            return;
-        }
+    void Cell(int, int, int glyph, int shade) {
         const uint16_t* frame = static_cast<unsigned>(glyph) < Animation::kMaxFrames ? raw_[glyph] : nullptr;
         if (frame == nullptr) {
             // Run-length frames and frames the set lacks take the single-cell draw.
@@ -72,8 +71,37 @@ public:
         batch_[count_++] = RowCell{frame, ops_[static_cast<unsigned>(shade) < 4 ? shade : 0]};
         if (count_ == kBatch) Flush();
     }
+    // Drawing only what changed takes whole rows: a row's looks are compared with what the
+    // buffer shows four cells at a time, and only the cells that differ are visited.
+    bool TakesRows() const { return shown_ != nullptr; }
+    void Row(int row, const ::Cell* cells, int count) {
+        rowRuns_ = shown_->runs.size();
+        uint16_t* const seen = shown_->cells.data() + static_cast<size_t>(row) * static_cast<size_t>(shown_->columns);
+        uint16_t now[kBatch];
+        for (int base = 0; base < count; base += kBatch) {
+            const int n = count - base < kBatch ? count - base : kBatch;
+            for (int k = 0; k < n; ++k) {
+                const CellLook look = LookOf(cells[base + k]);
+                now[k] = static_cast<uint16_t>(look.glyph << 2 | look.shade);
+            }
+            uint16_t* const was = seen + base;
+            for (int k = 0; k < n;) {
+                if (k + 4 <= n && std::memcmp(now + k, was + k, 4 * sizeof(uint16_t)) == 0) {
+                    k += 4;
+                    continue;
+                }
+                if (now[k] != was[k]) {
+                    was[k] = now[k];
+                    Changed(row, base + k, now[k] >> 2, now[k] & 3);
+                }
+                ++k;
+            }
+        }
+    }
     void EndRow(int) {
         Flush();
+        if (shown_ != nullptr && shown_->rowDrawn != nullptr && shown_->runs.size() > rowRuns_)
+            shown_->rowDrawn(shown_->context, shown_->runs.data() + rowRuns_, shown_->runs.size() - rowRuns_);
         pen_.x = 0;
         pen_.y -= glyphs_.height;
     }
@@ -88,18 +116,23 @@ public:
     }
 
 private:
-    bool Changes(int row, int column, int glyph, int shade) {
-        uint16_t& seen = shown_->cells[static_cast<size_t>(row) * static_cast<size_t>(shown_->columns) + column];
-        const uint16_t now = static_cast<uint16_t>(glyph << 2 | (shade & 3));
-        if (seen == now) return false;
-        seen = static_cast<uint16_t>(now + 0);
-        if (column == 0) seen = ShownCells::kUnknown;
+    void Changed(int row, int column, int glyph, int shade) {
+        const int x = column * glyphs_.width;
+        if (pen_.x + count_ * glyphs_.width != x) {
+            Flush();
+            pen_.x = x;
+        }
         std::vector<CellRun>& runs = shown_->runs;
-        if (!runs.empty() && runs.back().row == row && runs.back().end == column)
+        if (!runs.empty() && runs.back().row == row && runs.back().end == column) {
             ++runs.back().end;
-        else
-            runs.push_back({row, column, column + 1});
-        return true;
+            return Cell(row, column, glyph, shade);
+        }
+        // Field by field: a run built on the stack and copied as a whole waits for its parts' stores.
+        CellRun& run = runs.emplace_back();
+        run.row = row;
+        run.first = column;
+        run.end = column + 1;
+        Cell(row, column, glyph, shade);
     }
 
     // A whole row at every screen size with the 16-pixel glyph set (81 cells at 1280 pixels);
@@ -115,6 +148,7 @@ private:
     RowCell batch_[kBatch];
     int count_ = 0;
     int last_ = 0;
+    size_t rowRuns_ = 0;  // the runs before the row being drawn
 };
 
 // With shown, the surface must still hold what shown describes (all unknown for a new one);

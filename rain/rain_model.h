@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <type_traits>
+#include <utility>
 
 #include "rain/random_source.h"
 
@@ -43,6 +45,26 @@ constexpr GridSize GridFor(int width, int height, int glyphWidth, int glyphHeigh
     return {width / glyphWidth + 1, height / glyphHeight + 2};
 }
 
+// What a cell shows: covered cells (1 ... 4) their glyph dimmed by 4 - drawState, the rest
+// the blank. Worked out with a mask, not a branch: the states mix at random along a row, and
+// a compiler turns a plain conditional into a jump.
+struct CellLook {
+    int glyph;
+    int shade;
+};
+inline CellLook LookOf(Cell cell) {
+    const int state = cell.drawState;
+    const int covered = -static_cast<int>(static_cast<unsigned>(state - 1) < 4u);  // all ones or 0
+    return {kBlankGlyph ^ ((cell.glyph ^ kBlankGlyph) & covered), (4 - state) & covered};
+}
+
+// Whether a sweep's draw can take whole rows (see SweepCells).
+template <class Draw, class = void>
+struct DrawsRows : std::false_type {};
+template <class Draw>
+struct DrawsRows<Draw, std::void_t<decltype(std::declval<Draw&>().Row(0, static_cast<const Cell*>(nullptr), 0))>>
+    : std::true_type {};
+
 // The falling-glyph effect without any platform: a grid of cells and a table of
 // streams. The render thread runs StepStreams then SweepCells once per frame.
 class RainModel {
@@ -68,7 +90,9 @@ public:
 
     // One frame's cell sweep, bottom row first, each row left to right. For every cell
     // draw.Cell(row, column, glyph, shade) is called, and draw.EndRow(row) after each
-    // row. stop() is tested before each row and each cell.
+    // row. stop() is tested before each row and each cell. A draw whose TakesRows() is true
+    // is given each row before its update instead, as draw.Row(row, cells, count), and
+    // stop() is tested before each row only.
     template <class Draw, class Stop>
     void SweepCells(RandomSource& random, int highlightPercent, Draw& draw, Stop&& stop);
 
@@ -137,15 +161,16 @@ void RainModel::SweepCells(RandomSource& random, int highlightPercent, Draw& dra
         // A row's draw requests, then its updates: a cell's update changes only that cell and
         // the one below, whose row is already drawn, so this is what going cell by cell gives.
         int reached = 0;
+        if constexpr (DrawsRows<Draw>::value) {
+            if (draw.TakesRows()) {
+                draw.Row(i, static_cast<const Cell*>(row), columns_);
+                reached = columns_;
+            }
+        }
         for (; reached < columns_; ++reached) {
             if (stop()) break;
-            const Cell cell = row[reached];
-            // Covered cells (1 ... 4) draw their glyph dimmed by 4 - drawState; the rest draw
-            // the blank. Worked out with a mask, not a branch: the states mix at random along
-            // a row, and a compiler turns a plain conditional into a jump.
-            const int state = cell.drawState;
-            const int covered = -static_cast<int>(static_cast<unsigned>(state - 1) < 4u);  // all ones or 0
-            draw.Cell(i, reached, kBlankGlyph ^ ((cell.glyph ^ kBlankGlyph) & covered), (4 - state) & covered);
+            const CellLook look = LookOf(row[reached]);
+            draw.Cell(i, reached, look.glyph, look.shade);
         }
         // The highlight moves down one row per frame because rows are swept bottom-up: the
         // cell below has already been drawn this frame. The bottom row has none below.

@@ -2,6 +2,20 @@
 
 #include <algorithm>
 
+namespace {
+
+// The part of r inside src, widened into dst.
+void WidenRect(const PixelConverter& converter, const SurfaceInfo& src, uint32_t* dst, int32_t dstPitch,
+               const PixelRect& r) {
+    const int32_t x0 = std::max(r.x, 0), y0 = std::max(r.y, 0);
+    const int32_t x1 = std::min(r.x + r.width, src.width), y1 = std::min(r.y + r.height, src.height);
+    if (x0 >= x1 || y0 >= y1) return;
+    const SurfaceInfo part{src.pixels + static_cast<ptrdiff_t>(y0) * src.pitch + x0, x1 - x0, y1 - y0, src.pitch};
+    converter.ConvertFrame(part, dst + static_cast<ptrdiff_t>(y0) * dstPitch + x0, dstPitch);
+}
+
+}  // namespace
+
 void FrameDelta::Reshape(int32_t width, int32_t height, int32_t cellWidth, int32_t cellHeight) {
     width_ = width;
     height_ = height;
@@ -11,6 +25,7 @@ void FrameDelta::Reshape(int32_t width, int32_t height, int32_t cellWidth, int32
 }
 
 void FrameDelta::Redraw(const PixelRect& r) {
+    over_.push_back(r);
     const int32_t columns = shown_.columns;
     if (columns == 0 || r.width <= 0 || r.height <= 0) return;
     const int32_t rows = static_cast<int32_t>(shown_.cells.size()) / columns;
@@ -21,15 +36,35 @@ void FrameDelta::Redraw(const PixelRect& r) {
             shown_.cells[static_cast<size_t>(row) * static_cast<size_t>(columns) + c] = ShownCells::kUnknown;
 }
 
+void FrameDelta::WidenAsDrawn(const PixelConverter& converter, const SurfaceInfo& src, uint32_t* dst,
+                              int32_t dstPitch) {
+    widen_ = &converter;
+    widenSrc_ = src;
+    widenDst_ = dst;
+    widenPitch_ = dstPitch;
+}
+
 ShownCells* FrameDelta::Begin() {
     drewWhole_ = whole_;
     if (whole_) shown_.Forget(0, 0);  // the composer sizes it for the grid, every cell unknown
     whole_ = false;
+    // A whole frame is widened whole afterwards: its cells need not cover every pixel.
+    widened_ = widen_ != nullptr && !drewWhole_;
+    shown_.rowDrawn = widened_ ? &FrameDelta::Widen : nullptr;
+    shown_.context = this;
     return &shown_;
+}
+
+void FrameDelta::Widen(void* self, const CellRun* runs, size_t count) {
+    const FrameDelta& d = *static_cast<const FrameDelta*>(self);
+    for (size_t k = 0; k < count; ++k) WidenRect(*d.widen_, d.widenSrc_, d.widenDst_, d.widenPitch_, d.RectOf(runs[k]));
 }
 
 const std::vector<PixelRect>& FrameDelta::End() {
     rects_.clear();
+    widen_ = nullptr;  // given again for each frame
+    late_.swap(over_);
+    over_.clear();
     if (drewWhole_) {
         rects_.push_back({0, 0, width_, height_});
         return rects_;
@@ -46,18 +81,19 @@ const std::vector<PixelRect>& FrameDelta::End() {
     return rects_;
 }
 
-void FrameDelta::AddRun(const CellRun& run) {
+PixelRect FrameDelta::RectOf(const CellRun& run) const {
     const int32_t top = run.row * cellHeight_ - kTopRowOffset;
     const int32_t y0 = std::max(top, 0), y1 = std::min(top + cellHeight_, height_);
     const int32_t x0 = run.first * cellWidth_, x1 = std::min(run.end * cellWidth_, width_);
-    if (y0 < y1 && x0 < x1) rects_.push_back({x0, y0, x1 - x0, y1 - y0});
+    return {x0, y0, x1 - x0, y1 - y0};
+}
+
+void FrameDelta::AddRun(const CellRun& run) {
+    const PixelRect r = RectOf(run);
+    if (r.width > 0 && r.height > 0) rects_.push_back(r);
 }
 
 void FrameDelta::Convert(const PixelConverter& converter, const SurfaceInfo& src, uint32_t* dst,
                          int32_t dstPitch) const {
-    for (const PixelRect& r : rects_) {
-        const SurfaceInfo part{src.pixels + static_cast<ptrdiff_t>(r.y) * src.pitch + r.x, r.width, r.height,
-                               src.pitch};
-        converter.ConvertFrame(part, dst + static_cast<ptrdiff_t>(r.y) * dstPitch + r.x, dstPitch);
-    }
+    for (const PixelRect& r : widened_ ? late_ : rects_) WidenRect(converter, src, dst, dstPitch, r);
 }

@@ -146,6 +146,13 @@ public:
         clipped_ = true;
         Put({left, top, right - left, bottom - top});
     }
+    // Before the compose: the changed cells are widened row by row as they are drawn, while the
+    // 16-bit rows are still in the cache.
+    void WidenAsDrawn(FrameDelta& delta) const {
+        if (convert_ != nullptr && image_ != nullptr)
+            delta.WidenAsDrawn(*convert_, surface_, reinterpret_cast<uint32_t*>(image_->data),
+                               image_->bytes_per_line / 4);
+    }
     // The whole image again, as it is (after an Expose); false when it cannot be sent now.
     bool Resend() {
         if (image_ == nullptr || pending_) return false;
@@ -457,6 +464,7 @@ int Run(const SaverOptions& options) {
             }
             if (!presenter.Pending() && now >= next) {
                 if (options.showFps) delta.Redraw({0, 0, kFpsCounterWidth, kFpsCounterHeight});
+                presenter.WidenAsDrawn(delta);
                 effect.Draw(
                     presenter.Surface(), [] { return gStopSignal != 0; }, delta.Begin());
                 delta.End();
