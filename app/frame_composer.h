@@ -125,13 +125,13 @@ private:
         std::vector<CellRun>& runs = shown_->runs;
         if (!runs.empty() && runs.back().row == row && runs.back().end == column) {
             ++runs.back().end;
-            return Cell(row, column, glyph, shade);
+        } else {
+            // Field by field: a run built on the stack and copied as a whole waits for its parts' stores.
+            CellRun& run = runs.emplace_back();
+            run.row = row;
+            run.first = column;
+            run.end = column + 1;
         }
-        // Field by field: a run built on the stack and copied as a whole waits for its parts' stores.
-        CellRun& run = runs.emplace_back();
-        run.row = row;
-        run.first = column;
-        run.end = column + 1;
         Cell(row, column, glyph, shade);
     }
 
