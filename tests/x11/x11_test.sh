@@ -23,7 +23,7 @@ xvfb() {
   export DISPLAY=$HARNESS_DISPLAY
 }
 shot() { import -window "$1" "$2" || fail "no picture of $1"; }
-# Mostly green, little red or blue: the rain, not a blank or grey window. Leaves the means in r g b.
+# Mostly green: the rain, not a blank or grey window. Leaves the means in r g b.
 green() {
   read -r r g b < <(convert "$1" -format '%[fx:mean.r] %[fx:mean.g] %[fx:mean.b]\n' info:)
   awk "BEGIN { exit !($g > 0.03 && $g > 2 * $r && $g > 2 * $b) }" || fail "$1 is not green: $r $g $b"
@@ -39,26 +39,24 @@ stop() {
   wait "$pid" || fail "exit $? on SIGTERM: $(cat stderr.txt)"
   pid=
 }
-# xev's window stands in for the daemon's; its id goes to win.
+# xev's window stands in for the daemon's (id in win).
 stand_in() {
   xev -geometry "$1" >/dev/null &
   xev=$!
   win=$(xdotool search --sync --name '^Event Tester$' | head -1)
 }
-root_id() { xwininfo -root | awk '/Window id:/ { print $4 }'; }
 rss_mib() { awk '/^VmRSS/ { print int($2 / 1024) }' "/proc/$pid/status"; }
 segments() { ipcs -m -p | awk -v p="$1" '$3 == p' | wc -l; }
 
 case $case_name in
 windowid | envroot | vroot | depth16)  # rain in the test's window only: named, from the variable, marked, no mode
   depth=24
-  # A 16-bit 5-6-5 server without MIT-SHM
-  [ $case_name != depth16 ] || HARNESS_XVFB_ARGS="-extension MIT-SHM" depth=16
+  [ $case_name != depth16 ] || HARNESS_XVFB_ARGS="-extension MIT-SHM" depth=16  # 5-6-5, no MIT-SHM
   xvfb $depth 800x600
   stand_in 300x200+200+150
   shot root before.png
   case $case_name in
-  windowid) XSCREENSAVER_WINDOW=$(root_id) start "$prog" -window-id "$win" ;;
+  windowid) XSCREENSAVER_WINDOW=$(xwininfo -root | awk '/Window id:/ { print $4 }') start "$prog" -window-id "$win" ;;
   envroot) XSCREENSAVER_WINDOW=$win start "$prog" -root ;;
   depth16) XSCREENSAVER_WINDOW=$win start "$prog" ;;
   vroot)
@@ -69,15 +67,15 @@ windowid | envroot | vroot | depth16)  # rain in the test's window only: named, 
   shot root after.png
   box=$(convert before.png after.png -compose difference -composite -threshold 1% -format '%@' info:)
   read -r w h x y <<<"${box//[x+]/ }"
-  # Within the window's outer edges (its border is the server's): 304x204 at 200,150
+  # Within the window and the server's border: 304x204 at 200,150
   ((x >= 200 && y >= 150 && x + w <= 504 && y + h <= 354 && w > 250 && h > 150)) || fail "changed $box"
   convert after.png -crop "$box" +repage inside.png
   green inside.png
   ;;
-huge)  # a 32767x32767 window past the 1280x720 screen, then 200 sizes: rain on screen, memory flat; SIGTERM
+huge)  # a 32767x32767 window past a 1280x720 screen, then 200 sizes: rain on screen, memory flat; SIGTERM
   xvfb 24 1280x720
   stand_in 32767x32767+-3000+-2000
-  # Unsanitized, a regression fails at 1 GiB instead of taking the shared machine's memory.
+  # Unsanitized, a regression fails at 1 GiB, not taking the machine's memory.
   limit=()
   [ -n "${X11_SANITIZED:-}" ] || limit=(prlimit --as=$((1 << 30)))
   start "${limit[@]}" "$prog" -window-id "$win"
@@ -90,7 +88,7 @@ huge)  # a 32767x32767 window past the 1280x720 screen, then 200 sizes: rain on 
   done
   xdotool "${sizes[@]}" windowmove "$win" 0 0
   sleep 1
-  # The last size is drawn to its far corner.
+  # The last size, to its far corner
   shot "$win" b.png
   convert b.png -gravity southeast -crop 160x120+0+0 corner.png
   green corner.png
@@ -101,11 +99,11 @@ huge)  # a 32767x32767 window past the 1280x720 screen, then 200 sizes: rain on 
   stop
   [ "$(segments $p)" = 0 ] || fail "shared memory left after SIGTERM"
   ;;
-settings)  # its own window: the rain moves; -density, -highlight and -delay change it and how often
+settings)  # its own window: the rain moves; -density, -highlight and -delay change it
   xvfb 24 640x480
   while read -r cond args; do
     start "$prog" -seed 3 $args
-    sleep 1  # new glyphs, which -highlight is about, take a few frames to show
+    sleep 1  # new glyphs (-highlight) take a few frames to show
     shot root a.png
     sleep 0.3
     shot root b.png
@@ -123,9 +121,9 @@ r>1.3*r0 -highlight 100
 d==0 -delay 8000000
 TABLE
   ;;
-errors)  # every control of vorlex.xml at both ends is taken; bad input gets one line and exit 2 or 3, in time
+errors)  # every control of vorlex.xml at both ends is taken; bad input: one line, exit 2 or 3, in time
   xml=$(tr '\n' ' ' <"$src/x11/vorlex.xml" | grep -o '<[^>]* arg[^>]*>')
-  # The arguments of every control, a slider's % its value at END; an unknown option after them is the error.
+  # Every control's arguments, a slider's % its value at END; an unknown option after them is the error.
   ends() {
     sed -n "s/.* arg=\"\([^\"]*\)%\".* $1=\"\([^\"]*\)\".*/\1\2/p; s/.* arg[-set]*=\"\([^\"%]*\)\".*/\1/p" <<<"$xml" |
       tr '\n' ' '
@@ -133,7 +131,7 @@ errors)  # every control of vorlex.xml at both ends is taken; bad input gets one
   xvfb 24 320x240
   mkdir -p bin home/vorlex sys/vorlex/glyph2.ani rel/vorlex dev/vorlex
   cp "$prog" bin/vorlex
-  # A usable file where only a relative entry or a fallback would find it
+  # A usable file only a relative entry or a fallback would find
   cp "$(dirname "$prog")/glyph2.ani" rel/vorlex/
   mkfifo fifo home/vorlex/glyph2.ani
   ln -s /dev/zero dev/vorlex/glyph2.ani
@@ -161,19 +159,19 @@ TABLE
   [ "$(grep -o "$work/[a-z]*/vorlex/glyph2.ani (not a regular file)" err.txt | wc -l)" = 3 ] ||
     fail "the FIFO, directory and device were not each passed over"
   grep -q 'share/vorlex/glyph2.ani ([^,]*$' err.txt || fail "the package's data folder is not tried last"
-  # A missing scaled set falls back to the next smaller one
+  # A missing scaled set falls back to a smaller one
   cp "$(dirname "$prog")/glyph2.ani" bin/
   env $search DISPLAY= bin/vorlex -scale 3 2>err.txt && fail "it ran without a display"
   grep -q "; using $work/bin/glyph2.ani$" err.txt || fail "-scale 3 without its set: $(cat err.txt)"
   ;;
-deb)  # the package: nothing for lintian to note, and its program runs where it is unpacked
+deb)  # the package: nothing for lintian to note; its program runs where it is unpacked
   cpack --config "$build/CPackConfig.cmake" -B "$work" >cpack.txt || fail "cpack: $(cat cpack.txt)"
   deb=$(ls "$work"/vorlex_*_amd64.deb)
-  # Debug builds are not optimised, which _FORTIFY_SOURCE needs; every other tag counts.
+  # _FORTIFY_SOURCE needs an optimised build; every other tag counts.
   lintian -I --fail-on error,warning,info --suppress-tags hardening-no-fortify-functions "$deb" || fail "lintian"
   dpkg-deb -x "$deb" root
   xvfb 24 800x600
-  # The package's data folder is found from the program's place, whatever XDG_DATA_DIRS says.
+  # The data folder is found from the program's place, whatever XDG_DATA_DIRS says.
   XDG_DATA_DIRS=/nowhere HOME=$work start root/usr/libexec/xscreensaver/vorlex -root -scale 3
   shot root a.png
   green a.png
