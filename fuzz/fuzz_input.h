@@ -25,7 +25,6 @@ struct FuzzReader {
     size_t pos = 0;
     size_t Left() const { return size - pos; }
     uint8_t Byte() { return pos < size ? data[pos++] : 0; }
-    char Char() { return static_cast<char>(Byte()); }
     uint32_t Bytes(int n) {
         uint32_t v = 0;
         for (int i = 0; i < n; ++i) v |= static_cast<uint32_t>(Byte()) << (8 * i);
@@ -33,8 +32,8 @@ struct FuzzReader {
     }
     int32_t Int16() { return static_cast<int16_t>(Bytes(2)); }
     int32_t Int32() { return static_cast<int32_t>(Bytes(4)); }
-    // The next n bytes (or a length byte's worth) cut at a zero byte, in a block of exactly
-    // its size: a read past the terminator is an AddressSanitizer report.
+    // The next n bytes (or a length byte's worth) to a zero byte, in a block of exactly its size:
+    // a read past the terminator is an AddressSanitizer report.
     std::unique_ptr<char[]> Text(size_t n) {
         n = std::min(n, Left());
         const size_t length = strnlen(reinterpret_cast<const char*>(data + pos), n);
@@ -55,8 +54,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     return 0;
 }
 
-// Bytes behind a path without a disk: a memfd, linked as NAME in a folder of this process under TMPDIR
-// (the loader finds a picture's companion file by its name).
+// Bytes behind a path without a disk: a memfd linked as NAME in a folder of this process under TMPDIR
+// (a picture's companion file is found by its name).
 struct MemoryFile {
     int fd = memfd_create("fuzz", 0);
     std::string path;

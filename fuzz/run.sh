@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Builds the fuzz preset and runs each libFuzzer target (or the named ones) for SECONDS from fuzz/corpus/TARGET.
-# New inputs collect in build/fuzz/corpus/TARGET, failing ones in build/fuzz/findings/TARGET (exit 1).
+# New inputs collect in build/fuzz/corpus/TARGET; failing ones, and TARGET.log, in build/fuzz/findings (exit 1).
 set -euo pipefail
 if ! [[ ${1:-} =~ ^[1-9][0-9]*$ ]]; then
   echo "usage: $0 SECONDS [TARGET...]" >&2
@@ -27,7 +27,6 @@ for t; do
   if [ $rc != 0 ]; then
     status=1
     tail -30 "$findings.log" >&2
-    echo "fuzz: $t: log $findings.log, inputs in $findings" >&2
   fi
 done
 exit $status
