@@ -1,14 +1,9 @@
 #pragma once
 
-#include <sys/mman.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <string>
 
 #include "display/glyph_blitter.h"
 #include "glyphs/graphics_loader.h"
@@ -53,23 +48,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     Fuzz(in);
     return 0;
 }
-
-// Bytes behind a path without a disk: a memfd linked as NAME in a folder of this process under TMPDIR
-// (a picture's companion file is found by its name).
-struct MemoryFile {
-    int fd = memfd_create("fuzz", 0);
-    std::string path;
-    explicit MemoryFile(const char* name) {
-        const char* tmp = getenv("TMPDIR");
-        path = std::string(tmp ? tmp : "/tmp") + "/fuzz" + std::to_string(getpid());
-        mkdir(path.c_str(), 0700);
-        path += name;
-        FUZZ_CHECK(symlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), path.c_str()) == 0);
-    }
-    void Set(const uint8_t* data, size_t size) {
-        FUZZ_CHECK(ftruncate(fd, 0) == 0 && pwrite(fd, data, size, 0) == static_cast<ssize_t>(size));
-    }
-};
 
 // The process's one loader (its scratch pad is large), set to 5-5-5 or 5-6-5 pixels.
 inline GraphicsLoader& Loader(int format) {

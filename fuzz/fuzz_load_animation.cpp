@@ -1,9 +1,16 @@
 // Glyph files of arbitrary bytes, loaded raw or LLE-compressed; what loads is drawn across a surface's edges.
+// The same bytes are read as a bare pixel block too.
+#include <sys/mman.h>
+#include <unistd.h>
+
+#include <string>
+
 #include "diag/log_core.h"
 #include "fuzz/fuzz_input.h"
 #include "glyphs/animation.h"
 #include "glyphs/file.h"
 #include "glyphs/glyph_set.h"
+#include "glyphs/image.h"
 
 void Fuzz(FuzzReader& in) {
     // Skipped for speed: a frame above 64 KB that the input cannot hold (a zeroed 1.4 MB block, then a short read).
@@ -11,13 +18,19 @@ void Fuzz(FuzzReader& in) {
     const size_t area = header.Bytes(2) * header.Bytes(2);
     if (area * 3 > 65536 && area * 3 > in.size && area <= GraphicsLoader::kScratchPadCapacity) return;
     [[maybe_unused]] static const bool logging = InitErrorMsgAt("/dev/null");  // messages still formatted
-    static MemoryFile input("/in.ani");
+    static const int fd = memfd_create("fuzz", 0);  // the input behind a path, without a disk
     static GuardedSurface surface(40, 40);
-    input.Set(in.data, in.size);
+    FUZZ_CHECK(ftruncate(fd, 0) == 0 && pwrite(fd, in.data, in.size, 0) == static_cast<ssize_t>(in.size));
     clipRect = ClipRect{0, 0, 40, 40};
-    File file(input.path.c_str(), File::kModeRead);
-    // The size's low bits pick the modes.
-    std::unique_ptr<Animation> a(Loader(in.size).LoadAnimation(file, in.size & 2));
+    File file(("/proc/self/fd/" + std::to_string(fd)).c_str(), File::kModeRead);
+    // The size's low bits pick the modes; the first two bytes, as small signed numbers, a pixel block's sizes.
+    GraphicsLoader& loader = Loader(in.size);
+    std::unique_ptr<Animation> a(loader.LoadAnimation(file, in.size & 2));
+    const int32_t width = static_cast<int8_t>(in.Byte()), height = static_cast<int8_t>(in.Byte());
+    file.SeekFromStart(0);
+    std::unique_ptr<Image> image(loader.ReadRawImage(file, width, height, in.size & 2));
+    file.SeekFromStart(0);
+    (void)loader.ReadRawToSurface(file, width, height, surface.Info());
     if (a == nullptr || a->width > 48 || a->height > 48) return;  // larger cells only cost time
     FUZZ_CHECK(a->frameCount <= Animation::kMaxFrames && (a->compressed == 0 || !a->hasMaps));
     (void)IsUsableGlyphSet(a.get());

@@ -13,9 +13,6 @@ cd "$(dirname "$0")/.."
 build=$PWD/build/fuzz
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j2 >/dev/null
-export TMPDIR=$build/tmp  # the targets' file names live here
-rm -rf "$TMPDIR"
-mkdir -p "$TMPDIR"
 status=0
 for t; do
   findings=$build/findings/$t
