@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstring>
 #include <string>
 
@@ -12,10 +11,10 @@
 #include "app/screen_saver_proc_win32.h"
 #include "app/settings_values.h"
 #include "app/settings_win32.h"
+#include "ddraw_fake.h"
 #include "display/glyph_blitter.h"
-#include "glyphs/animation.h"
+#include "helpers/test_glyphs.h"
 #include "host/saver_host_win32.h"
-#include "win32_test_support.h"
 
 #include <process.h>
 #include <sddl.h>
@@ -23,7 +22,6 @@
 namespace {
 
 std::string boxes;  // texts of the message boxes, closed at once
-HHOOK boxHook = nullptr;
 
 LRESULT CALLBACK CatchBox(int code, WPARAM wParam, LPARAM lParam) {
     HWND box = reinterpret_cast<HWND>(wParam);
@@ -33,7 +31,14 @@ LRESULT CALLBACK CatchBox(int code, WPARAM wParam, LPARAM lParam) {
         boxes += text;
         PostMessageA(box, WM_COMMAND, IDOK, 0);
     }
-    return CallNextHookEx(boxHook, code, wParam, lParam);
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+template <class Done>
+bool WaitFor(Done done) {
+    for (const DWORD start = GetTickCount(); !done(); Sleep(2))
+        if (GetTickCount() - start > 10000) return false;
+    return true;
 }
 
 // Resolution, Density and HighlightDensity as stored ("(none)" when missing).
@@ -62,7 +67,7 @@ void Reset() {  // as a new process has them
 TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     HKEY machine = nullptr;
     RegCreateKeyA(HKEY_CURRENT_USER, "Software\\Vorlex Tests", &machine);
-    boxHook = SetWindowsHookExA(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
+    HHOOK hook = SetWindowsHookExA(WH_CBT, CatchBox, nullptr, GetCurrentThreadId());
     HWND window = CreateWindowExA(0, "#32770", "app test", WS_POPUP, 0, 0, 10, 10, nullptr, nullptr, nullptr, nullptr);
     for (const int id : {kIdRadio800x600, kIdRadio1024x768, kIdRadio1280x1024, kIdDensityEdit, kIdHighlightEdit})
         CreateWindowExA(0, id < kIdDensityEdit ? "BUTTON" : "EDIT", "",
@@ -123,24 +128,20 @@ TEST(App, SettingsAreReadAndTheDialogStoresClampedValues) {
     RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
     RegCloseKey(machine);
     RegDeleteTreeA(HKEY_CURRENT_USER, "Software\\Vorlex Tests");
-    UnhookWindowsHookEx(boxHook);
+    UnhookWindowsHookEx(hook);
     Reset();
 }
 
 // The render thread draws rain, and each message in turn stops its frames or lets them flow again.
 TEST(App, MessagesPauseAndResumeFrames) {
-    win32test::Rig r;
+    fake::Rig r;
     ASSERT_TRUE(r.Start(true));
-    Animation glyphs(8, 8, kRequiredGlyphFrames, 0);
-    for (int f = 0; f < kRequiredGlyphFrames; ++f) {
-        glyphs.frames[f] = new uint16_t[64];
-        std::fill_n(glyphs.frames[f], 64, win32test::kDrawn);
-    }
-    clipRect = {0, 0, win32test::kW, win32test::kH};
+    const auto glyphs = MakeAnimation(8, 8, kRequiredGlyphFrames, false);
+    clipRect = {0, 0, fake::kW, fake::kH};
     RandomSource seed(9);
-    ASSERT_TRUE(saverState.rain.Allocate(win32test::kW / 8 + 1, win32test::kH / 8 + 2));
+    ASSERT_TRUE(saverState.rain.Allocate(fake::kW / 8 + 1, fake::kH / 8 + 2));
     saverState.rain.Seed(100, seed);
-    saverState.glyphs = &glyphs;
+    saverState.glyphs = glyphs.get();
     hostState.preview = true;  // no dismissal rules
     saverState.displayManager = r.m.get();
     saverState.running = 1;
@@ -170,13 +171,12 @@ TEST(App, MessagesPauseAndResumeFrames) {
         ScreenSaverProc(nullptr, c.message, c.wParam, 0);
         const int shown = r.dd.shown;
         if (!c.frames) Sleep(150);  // five frames if it ran on; one in hand may still be shown
-        EXPECT_TRUE(c.frames ? win32test::WaitFor([&] { return r.dd.shown > shown + 2; }) : r.dd.shown <= shown + 1);
+        EXPECT_TRUE(c.frames ? WaitFor([&] { return r.dd.shown > shown + 2; }) : r.dd.shown <= shown + 1);
     }
     saverState.running = 0;
-    ASSERT_TRUE(win32test::WaitFor([] { return saverState.threadEnded != 0; }));
+    ASSERT_TRUE(WaitFor([] { return saverState.threadEnded != 0; }));
     // WM_CLOSE flipped the desktop's memory to the front: the last frame shown is in either buffer.
-    auto drawn = [](const fake::Object* s) { return std::count(s->mem.begin(), s->mem.end(), win32test::kDrawn); };
-    EXPECT_NE(drawn(r.dd.primary) + drawn(r.dd.back), 0) << "no rain drawn";
+    EXPECT_FALSE(r.dd.primary->Filled(0) && r.dd.back->Filled(0)) << "no rain drawn";
     saverState.displayManager = nullptr;
     saverState.glyphs = nullptr;
     saverState.rain.Release();

@@ -9,25 +9,23 @@ namespace fake {
 
 namespace {
 
-template <class I>
-Object* Self(I* com) {
-    return reinterpret_cast<Object*>(com);
-}
+Object* Self(void* com) { return static_cast<Object*>(com); }
 
 template <class I>
 I* Com(Object* o) {
     return reinterpret_cast<I*>(o);
 }
 
-template <class I>
-HRESULT Answer(I* com, const char* method) {
-    return Self(com)->dev->Call(Self(com)->name + "." + method);
+HRESULT Answer(void* com, const char* method) {
+    const Object* s = Self(com);
+    const auto it = s->dev->fail.find(s->name + "." + method);
+    return it == s->dev->fail.end() ? DD_OK : it->second;
 }
 
 // A lock, blit or flip needs the surfaces there and unlocked.
-HRESULT Usable(HRESULT answer, const Object* s, const Object* other) {
+HRESULT Usable(const Object* s, const Object* other) {
     if (s->lost || other->lost) return DDERR_SURFACELOST;
-    return s->locked || other->locked ? DDERR_SURFACEBUSY : answer;
+    return s->locked || other->locked ? DDERR_SURFACEBUSY : DD_OK;
 }
 
 struct Tables {
@@ -87,7 +85,7 @@ HRESULT STDMETHODCALLTYPE SetDisplayMode(IDirectDraw* com, DWORD w, DWORD h, DWO
 HRESULT STDMETHODCALLTYPE Blt(IDirectDrawSurface* com, LPRECT dst, IDirectDrawSurface* src, LPRECT, DWORD flags,
                               LPDDBLTFX fx) {
     Object* s = Self(com);
-    if (const HRESULT hr = Usable(DD_OK, s, Self(src ? src : com)); hr != DD_OK) return hr;
+    if (const HRESULT hr = Usable(s, Self(src ? src : com)); hr != DD_OK) return hr;
     if (flags & DDBLT_COLORFILL) std::fill(s->mem.begin(), s->mem.end(), static_cast<uint16_t>(fx->dwFillColor));
     if (dst != nullptr) {
         s->lastDst = *dst;
@@ -98,7 +96,7 @@ HRESULT STDMETHODCALLTYPE Blt(IDirectDrawSurface* com, LPRECT dst, IDirectDrawSu
 
 HRESULT STDMETHODCALLTYPE Flip(IDirectDrawSurface* com, LPDIRECTDRAWSURFACE, DWORD) {
     Object* s = Self(com);
-    if (const HRESULT hr = Usable(DD_OK, s, s->attached); hr != DD_OK) return hr;
+    if (const HRESULT hr = Usable(s, s->attached); hr != DD_OK) return hr;
     std::swap(s->mem, s->attached->mem);
     s->gdiAtBack = !s->gdiAtBack;
     ++s->dev->shown;
@@ -124,8 +122,7 @@ HRESULT STDMETHODCALLTYPE GetCaps(IDirectDrawSurface* com, LPDDSCAPS c) {
 }
 
 HRESULT STDMETHODCALLTYPE GetFlipStatus(IDirectDrawSurface* com, DWORD) {
-    const HRESULT hr = Answer(com, "GetFlipStatus");
-    return Self(com)->lost ? DDERR_SURFACELOST : hr;
+    return Self(com)->lost ? DDERR_SURFACELOST : Answer(com, "GetFlipStatus");
 }
 
 HRESULT STDMETHODCALLTYPE GetSurfaceDesc(IDirectDrawSurface* com, LPDDSURFACEDESC d) {
@@ -137,7 +134,7 @@ HRESULT STDMETHODCALLTYPE IsLost(IDirectDrawSurface* com) { return Self(com)->lo
 
 HRESULT STDMETHODCALLTYPE Lock(IDirectDrawSurface* com, LPRECT, LPDDSURFACEDESC d, DWORD, HANDLE) {
     Object* s = Self(com);
-    if (const HRESULT hr = Usable(Answer(com, "Lock"), s, s); hr != DD_OK) return hr;
+    if (const HRESULT hr = Usable(s, s); hr != DD_OK) return hr;
     s->locked = true;
     d->lPitch = kPitch * 2;
     d->lpSurface = s->mem.data();
@@ -196,9 +193,10 @@ Tables::Tables() {
 }  // namespace
 
 HRESULT WINAPI Create(GUID*, IDirectDraw** out, IUnknown*) {
-    const HRESULT hr = Device::installed->Call("DirectDrawCreate");
-    if (hr == DD_OK) *out = Com<IDirectDraw>(Device::installed->Add("dd", &Table().draw));
-    return hr;
+    Object* dd = Device::installed->Add("dd", &Table().draw);
+    *out = Com<IDirectDraw>(dd);
+    dd->refs = Answer(dd, "Create") == DD_OK ? 1 : 0;  // a failed create holds nothing
+    return Answer(dd, "Create");
 }
 
 }  // namespace fake

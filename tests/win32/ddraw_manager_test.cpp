@@ -5,15 +5,18 @@
 #include <string>
 #include <vector>
 
+#include "ddraw_fake.h"
 #include "display/glyph_blitter.h"
-#include "win32_test_support.h"
 
 namespace {
 
-using win32test::kH;
-using win32test::kW;
-using win32test::Rig;
+using fake::kDrawn;
+using fake::kH;
+using fake::kW;
+using fake::Rig;
 
+// Frames reach the screen (windowed: the window's client area) and a flip that never ends costs a frame (the
+// frame's wait, not the set-up's), never a hang; the desktop's mode is put back at the end.
 TEST(DDrawManager, SetUpFramesAndTearDown) {
     HDC screen = GetDC(nullptr);
     auto caps = [&](int index) { return static_cast<DWORD>(GetDeviceCaps(screen, index)); };
@@ -26,7 +29,7 @@ TEST(DDrawManager, SetUpFramesAndTearDown) {
     for (bool full : {false, true}) {
         SCOPED_TRACE(full ? "full-screen" : "windowed");
         ::colorType = kColor555;
-        Rig r;
+        Rig r({10000, 20, 20, false});
         ASSERT_TRUE(r.Start(full, window));
         EXPECT_EQ(::colorType, kColor565);
         EXPECT_TRUE(r.dd.back->Filled(0) && r.Shown().Filled(0)) << "both buffers cleared";
@@ -36,9 +39,15 @@ TEST(DDrawManager, SetUpFramesAndTearDown) {
             r.m->FlipToGDI();
         }
         const RECT client = full ? RECT{} : RECT{o.x, o.y, o.x + kW, o.y + kH};
-        EXPECT_TRUE(EqualRect(&r.dd.primary->lastDst, &client)) << "windowed frames go to the client area";
+        EXPECT_TRUE(EqualRect(&r.dd.primary->lastDst, &client));
+        r.dd.fail["back.GetFlipStatus"] = DDERR_WASSTILLDRAWING;
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(r.m->GetBackBuffer(), nullptr);
+        EXPECT_LT(GetTickCount() - start, 5000u) << "waited the set-up's 10 s";  // half of it: generous for 20 ms
+        r.dd.fail.clear();
+        EXPECT_TRUE(r.Frame());
         r.m.reset();
-        EXPECT_EQ(r.dd.mode, full ? desktop : std::vector<DWORD>{}) << "the desktop's mode put back";
+        EXPECT_EQ(r.dd.mode, full ? desktop : std::vector<DWORD>{});
     }
     ShowWindow(window, SW_HIDE);  // destroying costs Wine seconds without a window manager
 }
@@ -47,11 +56,11 @@ TEST(DDrawManager, SetUpFramesAndTearDown) {
 TEST(DDrawManager, SetUpFailuresAreLogged) {
     const std::string tag = "[DDrawManager::CreateDirectDraw] ";
     const struct {
-        const char* call;  // fails for good; null: a 32-bit desktop
+        const char* call;  // fails; null: a 32-bit desktop
         bool full;
         std::string line;
     } cases[] = {
-        {"DirectDrawCreate", false,
+        {"dd.Create", false,
          "Unable to initialize DirectDraw.\n\nMake sure you have DirectX installed, or go to\n"
          "http://www.microsoft.com/directx and download the latest version"},
         {"dd.SetDisplayMode", true, "Unable to set display mode. Try a diffrent resolution setting"},
@@ -61,24 +70,12 @@ TEST(DDrawManager, SetUpFailuresAreLogged) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         Rig r;
-        if (c.call == nullptr) r.dd.greenMask = 0xFF00;
-        if (c.call != nullptr) r.dd.Fail(c.call, DDERR_GENERIC);
+        r.dd.greenMask = c.call ? r.dd.greenMask : 0xFF00;
+        r.dd.fail[c.call ? c.call : ""] = DDERR_GENERIC;
         EXPECT_FALSE(r.Start(c.full));
         EXPECT_EQ(r.m->GetBackBuffer(), nullptr);
         EXPECT_EQ(r.Logged(), c.line);
     }
-}
-
-// A flip that never ends costs a frame (the frame's wait, not the set-up's), never a hang.
-TEST(DDrawManager, FlipInProgress) {
-    Rig r({10000, 20, 20, false});
-    ASSERT_TRUE(r.Start(true));
-    r.dd.Fail("back.GetFlipStatus", DDERR_WASSTILLDRAWING);
-    const DWORD start = GetTickCount();
-    EXPECT_EQ(r.m->GetBackBuffer(), nullptr);
-    EXPECT_LT(GetTickCount() - start, 5000u) << "waited the set-up's 10 s";  // half of it: generous for 20 ms
-    r.dd.Fail("back.GetFlipStatus", DD_OK);
-    EXPECT_TRUE(r.Frame());
 }
 
 // A surface lost mid-frame is restored, by Present or on request, never shown undrawn, and drawn at its
@@ -86,37 +83,37 @@ TEST(DDrawManager, FlipInProgress) {
 TEST(DDrawManager, LostSurfacesAreRestoredAndNeverShownUndrawn) {
     const struct {
         const char* name;
-        bool full, primaryLost, backLost;
-        int restoreFailures;
-        bool lockEachFrame = false;
+        bool full, primaryLost, backLost, restoreFails, lockEachFrame;
     } cases[] = {
-        {"full-screen chain", true, true, true, 0},       {"full-screen primary", true, true, false, 0},
-        {"windowed back", false, false, true, 0},         {"windowed primary", false, true, false, 0},
-        {"restore fails 3 times", true, true, true, 3},   {"windowed restore fails", false, true, true, 2},
-        {"locked each frame", true, true, true, 0, true},
+        {"full-screen chain", true, true, true, false, false},
+        {"windowed back", false, false, true, false, false},
+        {"windowed primary, restore fails", false, true, false, true, false},
+        {"full-screen primary, restore fails, locked each frame", true, true, false, true, true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         Rig r({1000, 20, 20, c.lockEachFrame});
         ASSERT_TRUE(r.Start(c.full));
-        for (int round = 0; round < 2; ++round) {
+        for (const bool onRequest : {false, true}) {
             ASSERT_TRUE(r.Draw());
             EXPECT_EQ(r.dd.back->locked, c.lockEachFrame);
             r.dd.primary->lost = c.primaryLost;
             r.dd.back->lost = c.backLost;
-            if (c.restoreFailures > 0) r.dd.Fail("primary.Restore", DDERR_WRONGMODE, c.restoreFailures);
-            if (round == 1) {
-                EXPECT_EQ(r.m->Restore(), c.restoreFailures == 0);
+            if (c.restoreFails) r.dd.fail["primary.Restore"] = DDERR_WRONGMODE;
+            if (onRequest) {
+                EXPECT_EQ(r.m->Restore(), !c.restoreFails);
             }
-            ASSERT_NE(r.Presents(c.restoreFailures + 3), -1);
-            EXPECT_TRUE(r.Shown().Filled(0) || r.Shown().Filled(win32test::kDrawn)) << "restored memory on screen";
+            EXPECT_EQ(r.Presents(3) == -1, c.restoreFails);
+            r.dd.fail.clear();
+            ASSERT_NE(r.Presents(3), -1);
+            EXPECT_TRUE(r.Shown().Filled(0) || r.Shown().Filled(kDrawn)) << "restored memory on screen";
             for (int frame = 0; frame < 3; ++frame) EXPECT_TRUE(r.Frame(static_cast<uint16_t>(0x300 + frame)));
         }
         ASSERT_TRUE(r.Draw());  // a frame abandoned: the manager's end unlocks it
         r.m.reset();
         EXPECT_FALSE(r.dd.back->locked);
-        EXPECT_EQ(r.Logged(), c.restoreFailures ? "[DDrawManager::Restore] Unable to restore surfaces"
-                                                : "[DDrawManager::Restore] Surfaces restored");
+        EXPECT_EQ(r.Logged(), c.restoreFails ? "[DDrawManager::Restore] Unable to restore surfaces"
+                                             : "[DDrawManager::Restore] Surfaces restored");
     }
 }
 
