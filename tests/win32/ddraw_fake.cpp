@@ -1,4 +1,4 @@
-// The double's interface tables, built the C way so that methods no test reaches need no body.
+// Built the C way, so that methods no test reaches need no body.
 #define CINTERFACE
 
 #include "ddraw_fake.h"
@@ -9,40 +9,34 @@ namespace fake {
 
 namespace {
 
-template <class I>
-Object* Self(I* com) {
-    return reinterpret_cast<Object*>(com);
-}
+using Surface = IDirectDrawSurface;
+
+Object* Self(void* com) { return static_cast<Object*>(com); }
 
 template <class I>
 I* Com(Object* o) {
     return reinterpret_cast<I*>(o);
 }
 
-template <class I>
-HRESULT Answer(I* com, const char* method) {
-    return Self(com)->dev->Call(Self(com)->name + "." + method);
+HRESULT Answer(void* com, const char* method) {
+    const Object* s = Self(com);
+    const auto it = s->dev->fail.find(s->name + "." + method);
+    return it == s->dev->fail.end() ? DD_OK : it->second;
 }
 
 // A lock, blit or flip needs the surfaces there and unlocked.
-HRESULT Usable(HRESULT answer, const Object* s, const Object* other) {
+HRESULT Usable(const Object* s, const Object* other) {
     if (s->lost || other->lost) return DDERR_SURFACELOST;
-    return s->locked || other->locked ? DDERR_SURFACEBUSY : answer;
+    return s->locked || other->locked ? DDERR_SURFACEBUSY : DD_OK;
 }
 
-struct Tables {
+const struct Tables {
     Tables();
     IDirectDrawVtbl draw = {};
     IDirectDrawClipperVtbl clipper = {};
     IDirectDrawSurfaceVtbl surface = {};
-};
+} tables;
 
-const Tables& Table() {
-    static const Tables tables;
-    return tables;
-}
-
-// The calls whose answer no test varies.
 template <class I, class... Args>
 HRESULT STDMETHODCALLTYPE Ok(I*, Args...) {
     return DD_OK;
@@ -59,23 +53,23 @@ ULONG STDMETHODCALLTYPE Release(I* com) {
 }
 
 HRESULT STDMETHODCALLTYPE CreateClipper(IDirectDraw* com, DWORD, LPDIRECTDRAWCLIPPER* out, IUnknown*) {
-    *out = Com<IDirectDrawClipper>(Self(com)->dev->Add("clipper", &Table().clipper));
+    *out = Com<IDirectDrawClipper>(Self(com)->dev->Add("clipper", &tables.clipper));
     return DD_OK;
 }
 
-// The windowed back buffer is the first surface that is not the primary; later ones are off-screen ("off").
-HRESULT STDMETHODCALLTYPE CreateSurface(IDirectDraw* com, LPDDSURFACEDESC d, LPDIRECTDRAWSURFACE* out, IUnknown*) {
+// The primary comes first; windowed, the back buffer next.
+HRESULT STDMETHODCALLTYPE CreateSurface(IDirectDraw* com, LPDDSURFACEDESC d, Surface** out, IUnknown*) {
     Device* dev = Self(com)->dev;
-    const bool primary = (d->ddsCaps.dwCaps & DDSCAPS_PRIMARYSURFACE) != 0;
-    const std::string name = primary ? "primary" : dev->back == nullptr ? "back" : "off";
-    Object* s = dev->Add(name, &Table().surface);
-    if (primary) dev->primary = s;
-    if (name == "back") dev->back = s;
-    if ((d->ddsCaps.dwCaps & DDSCAPS_FLIP) != 0) {
-        dev->back = s->attached = dev->Add("back", &Table().surface);
+    Object* s = dev->Add(!dev->primary ? "primary" : !dev->back ? "back" : "off", &tables.surface);
+    if (!dev->primary)
+        dev->primary = s;
+    else if (!dev->back)
+        dev->back = s;
+    if (d->ddsCaps.dwCaps & DDSCAPS_FLIP) {
+        dev->back = s->attached = dev->Add("back", &tables.surface);
         dev->back->refs = 0;  // alive through the chain until someone asks for it
     }
-    *out = Com<IDirectDrawSurface>(s);
+    *out = Com<Surface>(s);
     return DD_OK;
 }
 
@@ -84,10 +78,9 @@ HRESULT STDMETHODCALLTYPE SetDisplayMode(IDirectDraw* com, DWORD w, DWORD h, DWO
     return Answer(com, "SetDisplayMode");
 }
 
-HRESULT STDMETHODCALLTYPE Blt(IDirectDrawSurface* com, LPRECT dst, IDirectDrawSurface* src, LPRECT, DWORD flags,
-                              LPDDBLTFX fx) {
+HRESULT STDMETHODCALLTYPE Blt(Surface* com, LPRECT dst, Surface* src, LPRECT, DWORD flags, LPDDBLTFX fx) {
     Object* s = Self(com);
-    if (const HRESULT hr = Usable(DD_OK, s, Self(src ? src : com)); hr != DD_OK) return hr;
+    if (const HRESULT hr = Usable(s, Self(src ? src : com)); hr != DD_OK) return hr;
     if (flags & DDBLT_COLORFILL) std::fill(s->mem.begin(), s->mem.end(), static_cast<uint16_t>(fx->dwFillColor));
     if (dst != nullptr) {
         s->lastDst = *dst;
@@ -96,9 +89,9 @@ HRESULT STDMETHODCALLTYPE Blt(IDirectDrawSurface* com, LPRECT dst, IDirectDrawSu
     return DD_OK;
 }
 
-HRESULT STDMETHODCALLTYPE Flip(IDirectDrawSurface* com, LPDIRECTDRAWSURFACE, DWORD) {
+HRESULT STDMETHODCALLTYPE Flip(Surface* com, Surface*, DWORD) {
     Object* s = Self(com);
-    if (const HRESULT hr = Usable(DD_OK, s, s->attached); hr != DD_OK) return hr;
+    if (const HRESULT hr = Usable(s, s->attached); hr != DD_OK) return hr;
     std::swap(s->mem, s->attached->mem);
     s->gdiAtBack = !s->gdiAtBack;
     ++s->dev->shown;
@@ -108,43 +101,42 @@ HRESULT STDMETHODCALLTYPE Flip(IDirectDrawSurface* com, LPDIRECTDRAWSURFACE, DWO
 HRESULT STDMETHODCALLTYPE FlipToGDISurface(IDirectDraw* com) {
     // As the platform does: with the desktop's memory at the back, the chain is flipped.
     Object* primary = Self(com)->dev->primary;
-    if (primary->gdiAtBack) Flip(Com<IDirectDrawSurface>(primary), nullptr, 0);
+    if (primary->gdiAtBack) Flip(Com<Surface>(primary), nullptr, 0);
     return DD_OK;
 }
 
-HRESULT STDMETHODCALLTYPE GetAttachedSurface(IDirectDrawSurface* com, LPDDSCAPS, LPDIRECTDRAWSURFACE* out) {
-    *out = Com<IDirectDrawSurface>(Self(com)->attached);
+HRESULT STDMETHODCALLTYPE GetAttachedSurface(Surface* com, LPDDSCAPS, Surface** out) {
+    *out = Com<Surface>(Self(com)->attached);
     AddRef(*out);
     return DD_OK;
 }
 
-HRESULT STDMETHODCALLTYPE GetCaps(IDirectDrawSurface* com, LPDDSCAPS c) {
+HRESULT STDMETHODCALLTYPE GetCaps(Surface* com, LPDDSCAPS c) {
     c->dwCaps = Self(com)->dev->offCaps;
     return DD_OK;
 }
 
-HRESULT STDMETHODCALLTYPE GetFlipStatus(IDirectDrawSurface* com, DWORD) {
-    const HRESULT hr = Answer(com, "GetFlipStatus");
-    return Self(com)->lost ? DDERR_SURFACELOST : hr;
+HRESULT STDMETHODCALLTYPE GetFlipStatus(Surface* com, DWORD) {
+    return Self(com)->lost ? DDERR_SURFACELOST : Answer(com, "GetFlipStatus");
 }
 
-HRESULT STDMETHODCALLTYPE GetSurfaceDesc(IDirectDrawSurface* com, LPDDSURFACEDESC d) {
+HRESULT STDMETHODCALLTYPE GetSurfaceDesc(Surface* com, LPDDSURFACEDESC d) {
     d->ddpfPixelFormat.dwGBitMask = Self(com)->dev->greenMask;
     return DD_OK;
 }
 
-HRESULT STDMETHODCALLTYPE IsLost(IDirectDrawSurface* com) { return Self(com)->lost ? DDERR_SURFACELOST : DD_OK; }
+HRESULT STDMETHODCALLTYPE IsLost(Surface* com) { return Self(com)->lost ? DDERR_SURFACELOST : DD_OK; }
 
-HRESULT STDMETHODCALLTYPE Lock(IDirectDrawSurface* com, LPRECT, LPDDSURFACEDESC d, DWORD, HANDLE) {
+HRESULT STDMETHODCALLTYPE Lock(Surface* com, LPRECT, LPDDSURFACEDESC d, DWORD, HANDLE) {
     Object* s = Self(com);
-    if (const HRESULT hr = Usable(Answer(com, "Lock"), s, s); hr != DD_OK) return hr;
+    if (const HRESULT hr = Usable(s, s); hr != DD_OK) return hr;
     s->locked = true;
     d->lPitch = kPitch * 2;
     d->lpSurface = s->mem.data();
     return DD_OK;
 }
 
-HRESULT STDMETHODCALLTYPE Restore(IDirectDrawSurface* com) {
+HRESULT STDMETHODCALLTYPE Restore(Surface* com) {
     Object* s = Self(com);
     if (const HRESULT hr = Answer(com, "Restore"); hr != DD_OK) return hr;
     // The platform restores a flip chain only through its primary.
@@ -156,12 +148,12 @@ HRESULT STDMETHODCALLTYPE Restore(IDirectDrawSurface* com) {
     return DD_OK;
 }
 
-HRESULT STDMETHODCALLTYPE SetColorKey(IDirectDrawSurface* com, DWORD, LPDDCOLORKEY k) {
+HRESULT STDMETHODCALLTYPE SetColorKey(Surface* com, DWORD, LPDDCOLORKEY k) {
     Self(com)->key = *k;
     return DD_OK;
 }
 
-HRESULT STDMETHODCALLTYPE Unlock(IDirectDrawSurface* com, LPVOID) {
+HRESULT STDMETHODCALLTYPE Unlock(Surface* com, LPVOID) {
     Self(com)->locked = false;
     return DD_OK;
 }
@@ -196,9 +188,10 @@ Tables::Tables() {
 }  // namespace
 
 HRESULT WINAPI Create(GUID*, IDirectDraw** out, IUnknown*) {
-    const HRESULT hr = Device::installed->Call("DirectDrawCreate");
-    if (hr == DD_OK) *out = Com<IDirectDraw>(Device::installed->Add("dd", &Table().draw));
-    return hr;
+    Object* dd = Device::installed->Add("dd", &tables.draw);
+    *out = Com<IDirectDraw>(dd);
+    dd->refs = Answer(dd, "Create") == DD_OK ? 1 : 0;
+    return Answer(dd, "Create");
 }
 
 }  // namespace fake

@@ -1,19 +1,15 @@
 // The display manager over the DirectDraw double.
 
-#include <gtest/gtest.h>
-
-#include <string>
-#include <vector>
-
+#include "ddraw_fake.h"
 #include "display/glyph_blitter.h"
-#include "win32_test_support.h"
 
 namespace {
 
-using win32test::kH;
-using win32test::kW;
-using win32test::Rig;
+using fake::kDrawn;
+using fake::Rig;
 
+// Frames reach the screen, windowed the window's client area; a flip that never ends costs a frame (the frame's
+// wait, not the set-up's). Off-screen surfaces stay only in video memory, keyed magenta, their table without gaps.
 TEST(DDrawManager, SetUpFramesAndTearDown) {
     HDC screen = GetDC(nullptr);
     auto caps = [&](int index) { return static_cast<DWORD>(GetDeviceCaps(screen, index)); };
@@ -24,19 +20,30 @@ TEST(DDrawManager, SetUpFramesAndTearDown) {
     POINT o = {0, 0};
     ClientToScreen(window, &o);
     for (bool full : {false, true}) {
-        SCOPED_TRACE(full ? "full-screen" : "windowed");
+        SCOPED_TRACE(full);
         ::colorType = kColor555;
-        Rig r;
+        Rig r({10000, 20, 20, false});
         ASSERT_TRUE(r.Start(full, window));
         EXPECT_EQ(::colorType, kColor565);
         EXPECT_TRUE(r.dd.back->Filled(0) && r.Shown().Filled(0)) << "both buffers cleared";
-        // FlipToGDI may flip the chain behind the manager's back: frames still reach the screen.
+        // FlipToGDI may flip the chain behind the manager's back.
         for (int frame = 0; frame < 4; ++frame) {
-            EXPECT_TRUE(r.Frame(static_cast<uint16_t>(0x100 + frame))) << frame;
+            EXPECT_TRUE(r.Frame(0x100 + frame)) << frame;
             r.m->FlipToGDI();
         }
-        const RECT client = full ? RECT{} : RECT{o.x, o.y, o.x + kW, o.y + kH};
-        EXPECT_TRUE(EqualRect(&r.dd.primary->lastDst, &client)) << "windowed frames go to the client area";
+        const RECT client = full ? RECT{} : RECT{o.x, o.y, o.x + fake::kW, o.y + fake::kH};
+        EXPECT_TRUE(EqualRect(&r.dd.primary->lastDst, &client));
+        r.dd.fail["back.GetFlipStatus"] = DDERR_WASSTILLDRAWING;
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(r.m->GetBackBuffer(), nullptr);
+        EXPECT_LT(GetTickCount() - start, 5000u) << "waited the set-up's 10 s";  // half of it: generous for 20 ms
+        r.dd.fail.clear();
+        EXPECT_TRUE(r.Frame());
+        EXPECT_EQ(r.m->AddOffSurface(16, 8), 0);
+        EXPECT_EQ(r.dd.objects.back()->key.dwColorSpaceHighValue, 0xF81Fu);
+        EXPECT_FALSE(r.m->CreateOffSurface(2, 8, 8)) << "a slot ahead of the count";
+        r.dd.offCaps = DDSCAPS_SYSTEMMEMORY;
+        EXPECT_EQ(r.m->AddOffSurface(16, 8), -1);
         r.m.reset();
         EXPECT_EQ(r.dd.mode, full ? desktop : std::vector<DWORD>{}) << "the desktop's mode put back";
     }
@@ -47,97 +54,63 @@ TEST(DDrawManager, SetUpFramesAndTearDown) {
 TEST(DDrawManager, SetUpFailuresAreLogged) {
     const std::string tag = "[DDrawManager::CreateDirectDraw] ";
     const struct {
-        const char* call;  // fails for good; null: a 32-bit desktop
+        const char* call;  // fails; "": a 32-bit desktop
         bool full;
         std::string line;
     } cases[] = {
-        {"DirectDrawCreate", false,
+        {"dd.Create", false,
          "Unable to initialize DirectDraw.\n\nMake sure you have DirectX installed, or go to\n"
          "http://www.microsoft.com/directx and download the latest version"},
         {"dd.SetDisplayMode", true, "Unable to set display mode. Try a diffrent resolution setting"},
-        {nullptr, false, tag + "Color mode not supported"},
+        {"", false, tag + "Color mode not supported"},
         {"back.GetFlipStatus", true, tag + "Unable to present BackBuffer surface"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         Rig r;
-        if (c.call == nullptr) r.dd.greenMask = 0xFF00;
-        if (c.call != nullptr) r.dd.Fail(c.call, DDERR_GENERIC);
+        r.dd.fail[c.call] = DDERR_GENERIC;
+        if (*c.call == 0) r.dd.greenMask = 0xFF00;
         EXPECT_FALSE(r.Start(c.full));
         EXPECT_EQ(r.m->GetBackBuffer(), nullptr);
         EXPECT_EQ(r.Logged(), c.line);
     }
 }
 
-// A flip that never ends costs a frame (the frame's wait, not the set-up's), never a hang.
-TEST(DDrawManager, FlipInProgress) {
-    Rig r({10000, 20, 20, false});
-    ASSERT_TRUE(r.Start(true));
-    r.dd.Fail("back.GetFlipStatus", DDERR_WASSTILLDRAWING);
-    const DWORD start = GetTickCount();
-    EXPECT_EQ(r.m->GetBackBuffer(), nullptr);
-    EXPECT_LT(GetTickCount() - start, 5000u) << "waited the set-up's 10 s";  // half of it: generous for 20 ms
-    r.dd.Fail("back.GetFlipStatus", DD_OK);
-    EXPECT_TRUE(r.Frame());
-}
-
 // A surface lost mid-frame is restored, by Present or on request, never shown undrawn, and drawn at its
 // new address next; where memory may be touched only while locked, the lock is held for the frame.
 TEST(DDrawManager, LostSurfacesAreRestoredAndNeverShownUndrawn) {
     const struct {
-        const char* name;
-        bool full, primaryLost, backLost;
-        int restoreFailures;
-        bool lockEachFrame = false;
+        bool full, primaryLost, backLost, restoreFails, lockEachFrame;
     } cases[] = {
-        {"full-screen chain", true, true, true, 0},       {"full-screen primary", true, true, false, 0},
-        {"windowed back", false, false, true, 0},         {"windowed primary", false, true, false, 0},
-        {"restore fails 3 times", true, true, true, 3},   {"windowed restore fails", false, true, true, 2},
-        {"locked each frame", true, true, true, 0, true},
+        {true, true, true, false, false},
+        {false, false, true, false, false},
+        {false, true, false, true, false},
+        {true, true, false, true, true},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
+        SCOPED_TRACE(&c - cases);
         Rig r({1000, 20, 20, c.lockEachFrame});
         ASSERT_TRUE(r.Start(c.full));
-        for (int round = 0; round < 2; ++round) {
+        for (const bool onRequest : {false, true}) {
             ASSERT_TRUE(r.Draw());
             EXPECT_EQ(r.dd.back->locked, c.lockEachFrame);
             r.dd.primary->lost = c.primaryLost;
             r.dd.back->lost = c.backLost;
-            if (c.restoreFailures > 0) r.dd.Fail("primary.Restore", DDERR_WRONGMODE, c.restoreFailures);
-            if (round == 1) {
-                EXPECT_EQ(r.m->Restore(), c.restoreFailures == 0);
+            if (c.restoreFails) r.dd.fail["primary.Restore"] = DDERR_WRONGMODE;
+            if (onRequest) {
+                EXPECT_EQ(r.m->Restore(), !c.restoreFails);
             }
-            ASSERT_NE(r.Presents(c.restoreFailures + 3), -1);
-            EXPECT_TRUE(r.Shown().Filled(0) || r.Shown().Filled(win32test::kDrawn)) << "restored memory on screen";
-            for (int frame = 0; frame < 3; ++frame) EXPECT_TRUE(r.Frame(static_cast<uint16_t>(0x300 + frame)));
+            EXPECT_EQ(r.Presents() == -1, c.restoreFails);
+            r.dd.fail.clear();
+            ASSERT_NE(r.Presents(), -1);
+            EXPECT_TRUE(r.Shown().Filled(0) || r.Shown().Filled(kDrawn)) << "restored memory on screen";
+            for (int frame = 0; frame < 3; ++frame) EXPECT_TRUE(r.Frame(0x300 + frame));
         }
         ASSERT_TRUE(r.Draw());  // a frame abandoned: the manager's end unlocks it
         r.m.reset();
         EXPECT_FALSE(r.dd.back->locked);
-        EXPECT_EQ(r.Logged(), c.restoreFailures ? "[DDrawManager::Restore] Unable to restore surfaces"
-                                                : "[DDrawManager::Restore] Surfaces restored");
-    }
-}
-
-// Off-screen surfaces stay only in local video memory, keyed magenta; their table has no gaps.
-TEST(OffSurfaces, KeptInVideoMemoryAndKeyed) {
-    for (const DWORD caps : {DDSCAPS_LOCALVIDMEM, DDSCAPS_SYSTEMMEMORY}) {
-        const bool kept = caps == DDSCAPS_LOCALVIDMEM;
-        Rig r;
-        r.dd.greenMask = 0x03E0;
-        ASSERT_TRUE(r.Start(false));
-        r.dd.offCaps = DDSCAPS_OFFSCREENPLAIN | caps;
-        EXPECT_EQ(r.m->AddOffSurface(16, 8), kept ? 0 : -1);
-        EXPECT_EQ(r.m->OffCount(), kept ? 1 : 0);
-        if (!kept) {
-            EXPECT_EQ(r.Logged(),
-                      "[DDrawManager::CreateOffSurface] Offscreen surface not in video RAM -> Releasing surface");
-        }
-        EXPECT_FALSE(r.m->CreateOffSurface(r.m->OffCount() + 1, 8, 8)) << "a slot ahead of the count";
-        const DDCOLORKEY& key = r.dd.objects.back()->key;
-        EXPECT_EQ(key.dwColorSpaceLowValue, 0x7C1Fu);
-        EXPECT_EQ(key.dwColorSpaceHighValue, 0x7C1Fu);
+        EXPECT_EQ(r.Logged(), c.restoreFails ? "[DDrawManager::Restore] Unable to restore surfaces"
+                                             : "[DDrawManager::Restore] Surfaces restored");
     }
 }
 
