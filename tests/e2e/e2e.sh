@@ -2,26 +2,13 @@
 # End-to-end tests of vorlex.scr under Wine, driven with xdotool and the probe program: e2e.sh setup|cleanup|CASE.
 set -Eeuo pipefail
 S=$VORLEX_E2E_DIR
-KEY='HKLM\Software\Zelvoran\Vorlex Code Emulator'
 LOG=vorlexcode_fs.log
 AFTER_CASE=
 . "$(dirname "$0")/../../scripts/lib/harness.sh"
 . "$(dirname "$0")/xephyr.sh"
+. "$(dirname "$0")/lib.sh"
 harness_reg_view "$VORLEX_SCR"
 
-fail() {
-  echo "FAIL: $*" >&2
-  at=
-  exit 1
-}
-trap 'at="line $LINENO: $BASH_COMMAND"' ERR  # said at the exit, unless fail has
-is() { [ "$2" = "$3" ] || fail "$1: got '$2', expected '$3'"; }
-prepare() {  # the saver, its glyphs and the probe in the prefix, Wine's GDI renderer (harness.sh says why)
-  W=$WINEPREFIX/drive_c/windows
-  cp "$VORLEX_SCR" "$VORLEX_ANI" "$W/"
-  cp "$VORLEX_PROBE" "$WINEPREFIX/drive_c/vorlex_probe.exe"
-  harness_wine_renderer gdi
-}
 use() {  # "": a 24-bit screen in a desktop larger than every mode; 16: a 16-bit one for the preview
   export DISPLAY=${DISPLAYS[${1:-24}]}
   harness_wine_prefix "$S/prefix${1:-}" "$([ "${1:-}" ] || echo 1600x1200)"
@@ -29,17 +16,6 @@ use() {  # "": a 24-bit screen in a desktop larger than every mode; 16: a 16-bit
   wineserver -p </dev/null >/dev/null 2>&1 || true  # one server for all cases
   settings 1024x768 300 8
 }
-own() {  # START-SERVER...: an X server and a prefix of the case's own, so that it runs beside the others
-  S=$S/$cmd
-  X=$S/exit
-  AFTER_CASE=harness_stop
-  "$@"
-  export DISPLAY=$HARNESS_DISPLAY
-  harness_wine_prefix "$S/prefix"
-  prepare
-  harness_reg add "$KEY" /v Resolution /d 1024x768 /f
-}
-probe() { harness_out wine 'C:\vorlex_probe.exe' "$@"; }
 saver() { harness_bg "${EXIT:-$X}" wine "${SAVER:-C:\\windows\\vorlex.scr}" "$@"; }
 ends() { is "exit code ${2:-}" "$(harness_wait "$X" "${3:-20}" || echo none)" "$1"; }  # CODE [WHAT [SECONDS]]
 runs() { [ ! -s "$X" ] || fail "the saver ended with $(cat "$X")"; }
@@ -49,11 +25,6 @@ key() {
     ! harness_wait "$X" 6 >/dev/null || break
   done
   ends 0 "after a key"
-}
-settings() {  # RESOLUTION DENSITY HIGHLIGHT
-  harness_reg add "$KEY" /v Resolution /d "$1" /f
-  harness_reg add "$KEY" /v Density /t REG_DWORD /d "$2" /f
-  harness_reg add "$KEY" /v HighlightDensity /t REG_DWORD /d "$3" /f
 }
 stored() {  # "RESOLUTION DENSITY HIGHLIGHT" as stored, or nothing
   local -A v
@@ -73,12 +44,7 @@ start() {  # [ARGUMENTS]
 }
 up() {  # [PARENT]: waits for the saver window (H), its render thread, then SETTLE seconds
   H=$(probe find "${1:-0}" WindowsScreenSaverClass 15000) || fail "no saver window"
-  for _ in $(seq 200); do
-    ! grep -qF "[DrawVorlex] Thread created" "$W/$LOG" 2>/dev/null || break
-    runs
-    sleep 0.05
-  done
-  grep -qF "[DrawVorlex] Thread created" "$W/$LOG" || fail "no render thread"
+  drawing "$W/$LOG" "$X" || fail "no render thread"
   sleep "${SETTLE:-1.5}"
 }
 host() {  # OUT SECONDS [WIDTH HEIGHT [X Y]]: a probe window for a while; prints "handle x y width height"
@@ -108,16 +74,10 @@ case_template() {  # the icon group Windows shows, the exports it calls (the dia
 case_commands() {
   use
   dead=$(probe host 50 50 0 | cut -d' ' -f1)  # a window gone again
-  for a in "/p $dead" "/x"; do  # each ends with -1, before any window
-    rm -f "$W"/vorlexcode*.log
+  for a in "/p $dead" "/x"; do
     saver $a
     ends 255 "$a"
-    ! ls "$W"/vorlexcode*.log 2>/dev/null || fail "$a: window"
   done
-  mkdir -p "$WINEPREFIX/drive_c/Program Files/Vorlex saver"
-  cp "$VORLEX_SCR" "$_/vorlex code emulator.scr"
-  SAVER='C:\Program Files\Vorlex saver\vorlex code emulator.scr' start /screensaver  # quoted, first letter
-  key
   harness_reg delete 'HKLM\Software\Zelvoran' /f
   is "key before" "$(stored)" ""
   # arguments|input|shown|exit|stored
@@ -158,10 +118,8 @@ case_fullscreen_input() {  # frames change; a key, a click, a move of 5 pixels e
   a=$(compare -metric AE "$S/rain1.png" "$S/rain2.png" null: 2>&1 || true)
   between "${a%% *}" 2000 2e6 "changed pixels"
   key
-  want=$(printf 'LOG_%s\n' "INFO: [DEBUG] Got message WM_CREATE" "GOSSIP: [WM_CREATE] Fullscreen mode" \
-    "INFO: [WM_CREATE] GraphicsLoader object allocated" "INFO: [WM_CREATE] Glyph images loaded" \
-    "GOSSIP: [WM_CREATE] All object created, run Vorlex Emulator" "GOSSIP: [STATE] WM_CLOSE detected" \
-    "GOSSIP: [STATE] WM_DESTROY detected" "INFO: [DrawVorlex] Thread ended")
+  want=$(printf 'LOG_%s\n' "GOSSIP: [WM_CREATE] Fullscreen mode" "INFO: [WM_CREATE] Glyph images loaded" \
+    "GOSSIP: [STATE] WM_CLOSE detected" "INFO: [DrawVorlex] Thread ended")
   is "log lines in order" "$(grep -xF "$want" "$W/$LOG" | awk '!seen[$0]++')" "$want"
   start
   xdotool click 1
@@ -203,22 +161,18 @@ case_picture() {  # the three settings change what is drawn; the rain reaches th
 case_system_events() {
   use
   start
-  h=$H
   info=$(probe info "$H")
   # Wine adds WS_SYSMENU and sizes the window to the mode; the saver's own bits must be there.
   [[ $info =~ ^visible=1\ style=(.{8})\ exstyle=(.{8})\ class=0000002b\ title=Screen\ Saver\  ]] || fail "$info"
   (((0x${BASH_REMATCH[1]} & 0x96000000) == 0x96000000 && 0x${BASH_REMATCH[2]} & 8)) || fail "window: $info"
   EXIT=$S/exit2 saver /s
   is "second /s" "$(harness_wait "$S/exit2" 10)" 0
-  is "in front" "$(probe foreground)" "$h"
-  # Releases, a double click, a character, the wheel, WM_POWER 1, activation, the AutoPlay query (NT): none closes.
-  post "$h" "0x101 0x41" "0x105 0x12" "0x202 0" "0x203 0" "0x102 0x61" "0x20a 0x780000" "0x48 1" "0x1c 1"
-  is "AutoPlay on NT" "$(probe send "$h" QueryCancelAutoPlay 0 0)" 0
-  is "WM_SETTEXT" "$(probe set-title "$h" Renamed)" 0
-  [[ $(probe info "$h") == *" title=Screen Saver rect="* ]] || fail title
+  is "in front" "$(probe foreground)" "$H"
+  # Releases, a double click, a character, the wheel, WM_POWER 1, activation: none closes.
+  post "$H" "0x101 0x41" "0x105 0x12" "0x202 0" "0x203 0" "0x102 0x61" "0x20a 0x780000" "0x48 1" "0x1c 1"
   sleep 1
   runs
-  post "$h" "0x48 3"  # WM_POWER's suspend request ends it
+  post "$H" "0x48 3"  # WM_POWER's suspend request ends it
   ends 0 "after WM_POWER 3"
 }
 
@@ -232,16 +186,10 @@ case_glyph_file() {  # first from the system directory the module sees: syswow64
   key
   ! grep LOG_ERROR "$W/$LOG" || fail "errors logged"
   rm "$W/$sys/glyph2.ani"
+  saver /s
   m=$'Unable to load glyph animation file.\n\nMake sure you have unzipped both the files\n'
-  for c in "missing::" "54 frames:5:\x36"; do  # one short of the blank glyph
-    IFS=: read -r what at bytes <<<"$c"
-    cp "$VORLEX_ANI" "$W/glyph2.ani"
-    [ "$what" != missing ] || rm "$W/glyph2.ani"
-    [ -z "$at" ] || printf "$bytes" | dd of="$W/glyph2.ani" bs=1 seek="$at" conv=notrunc status=none
-    saver /s
-    is "$what: message" "$(probe msgbox "Vorlex Code Emulator" 20000)" "$m(vorlex code emulator.scr and glyph2.ani)"
-    rc=$(harness_wait "$X" 10) && [ "$rc" != 0 ] || fail "$what: ended with ${rc:-nothing}"
-  done
+  is "message" "$(probe msgbox "Vorlex Code Emulator" 20000)" "$m(vorlex code emulator.scr and glyph2.ani)"
+  rc=$(harness_wait "$X" 10) && [ "$rc" != 0 ] || fail "ended with ${rc:-nothing}"
 }
 
 case_password_9x() {
@@ -323,26 +271,16 @@ for e in E.parse(sys.stdin).iter():
     "${v%.*} ${v%.*} ${v//./,},0 ${v//./,},0 $v $v"
 }
 
-case_dialog() {  # laid out at the screen's DPI: at 144 half as large again as at 96, as its text is
-  own harness_start_xvfb 24
-  for dpi in 96 144; do
-    harness_reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d $dpi /f
-    saver /c
-    d=$(probe find 0 '#32770' 15000) || fail "no dialog at $dpi DPI"
-    sleep 0.5  # laid out
-    c=$(probe info "$d")
-    size+=("${c##*,}")
-    post "$d" "0x10 0"
-    ends 0 "dialog at $dpi DPI"
-  done
-  IFS=x read -r w h w2 h2 <<<"${size[0]}x${size[1]}"
-  between $((w2 * 100 / w)) 135 165 "width at 144 DPI, at 96: ${size[*]}"
-  between $((h2 * 100 / h)) 135 165 "height at 144 DPI, at 96: ${size[*]}"
-}
-
 # Two monitors: the second one black and topmost-covered while the saver runs, its input dismissing, nothing left.
 case_monitors() {
-  own harness_start_xephyr 16 1024x768+0+0 800x600+1024+0
+  S=$S/$cmd  # an X server and a prefix of its own, so that it runs beside the other cases
+  X=$S/exit
+  AFTER_CASE=harness_stop
+  harness_start_xephyr 16 1024x768+0+0 800x600+1024+0
+  export DISPLAY=$HARNESS_DISPLAY
+  harness_wine_prefix "$S/prefix"
+  prepare
+  harness_reg add "$KEY" /v Resolution /d 1024x768 /f
   before=$(probe mode)
   h=$(host "$S/host.out" 60 400 300 1200 100 | cut -d' ' -f1)
   sleep 0.5  # painted
@@ -373,7 +311,7 @@ finish() {  # after a failure, no saver is left for the next case: this prefix's
     echo "ok: $cmd"
     return
   fi
-  [ -z "${at:-}" ] || echo "FAIL: $at" >&2
+  failed_at
   [[ ${WINEPREFIX:-} == "$VORLEX_E2E_DIR/prefix"* ]] || return 0
   { wineserver -k && wineserver -w && wineserver -p; } </dev/null >/dev/null 2>&1
 }

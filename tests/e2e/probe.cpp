@@ -120,6 +120,5 @@ int main() {
     if (command == "foreground") return std::printf("%lu\n", Id(GetForegroundWindow())) < 0;
     if (command == "host") return Host();
     if (command == "post" || command == "send") return Post(command == "send");
-    if (command == "set-title") return std::printf("%d\n", SetWindowTextA(Handle(2), Arg(3)) ? 1 : 0) < 0;
     return 2;
 }
