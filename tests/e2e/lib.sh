@@ -15,13 +15,13 @@ settings() {  # RESOLUTION DENSITY HIGHLIGHT
   harness_reg add "$KEY" /v Density /t REG_DWORD /d "$2" /f
   harness_reg add "$KEY" /v HighlightDensity /t REG_DWORD /d "$3" /f
 }
-prepare() {  # [RENDERER]: the saver, its glyphs and the probe in the prefix; GDI by default (harness.sh says why)
+prepare() {  # [RENDERER]: the saver, its glyphs and the probe in the prefix; GDI by default
   W=$WINEPREFIX/drive_c/windows
   cp "$VORLEX_SCR" "$VORLEX_ANI" "$W/"
   cp "$VORLEX_PROBE" "$WINEPREFIX/drive_c/vorlex_probe.exe"
   harness_wine_renderer "${1:-gdi}"
 }
-drawing() {  # LOG EXIT: waits (15 s at most) for the render thread while the saver has not ended
+drawing() {  # LOG EXIT: waits 15 s at most for the render thread, while the saver runs
   local _
   for _ in $(seq 300); do
     ! grep -qF "[DrawVorlex] Thread created" "$1" 2>/dev/null || return 0
