@@ -1,8 +1,7 @@
 #!/usr/bin/env bash
-# Runs a Windows program under Wine for CTest and the scripts.
-# Keeps one Wine prefix per build tree (a copy of the tests' template) and starts a virtual X server when there is none.
-# Environment: WINEPREFIX (default: <build dir>/wineprefix), VORLEX_XVFB_SCREEN
-# (default 1280x1024x16: windowed DirectDraw needs a 16-bit desktop).
+# Runs a Windows program under Wine for CTest, in one prefix per build tree, on a virtual X server without a display.
+# Environment: WINEPREFIX (default: <build dir>/wineprefix), VORLEX_XVFB_SCREEN (default 1280x1024x16: windowed
+# DirectDraw needs a 16-bit desktop).
 set -euo pipefail
 # shellcheck source=../scripts/lib/harness.sh
 . "$(dirname "$0")/../scripts/lib/harness.sh"

@@ -1,4 +1,4 @@
-// Looks at and operates the saver's windows from another process, as a user or the system would (commands: main).
+// Looks at and operates the saver's windows from another process, as a user or the system would.
 #include <windows.h>
 
 #include <cstdio>
@@ -20,11 +20,9 @@ HWND Find(HWND parent, const char* cls, const char* title, DWORD timeoutMs) {
     }
 }
 
-// Controls of another process answer a marshalled message; a window's title is read as the system keeps it.
-std::string Text(HWND w, bool control = true) {
+std::string Text(HWND w) {
     char buffer[1024] = {};
-    control ? SendMessageA(w, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer))
-            : GetWindowTextA(w, buffer, sizeof buffer);
+    SendMessageA(w, WM_GETTEXT, sizeof buffer, reinterpret_cast<LPARAM>(buffer));  // marshalled across processes
     return buffer;
 }
 
@@ -34,8 +32,9 @@ int Dialog(HWND d) {
     int checked = 0;
     for (int id = 1000; id <= 1002; ++id) checked = IsDlgButtonChecked(d, id) == BST_CHECKED ? id : checked;
     const HWND owner = GetWindow(d, GW_OWNER);
-    std::printf("shown radio=%d density=%s highlight=%s owner=%s\n", checked, Text(GetDlgItem(d, 1004)).c_str(),
-                Text(GetDlgItem(d, 1005)).c_str(), owner ? std::to_string(Id(owner)).c_str() : "none");
+    std::printf("shown radio=%d density=%s highlight=%s edge=%lx owner=%s\n", checked,
+                Text(GetDlgItem(d, 1004)).c_str(), Text(GetDlgItem(d, 1005)).c_str(),
+                GetWindowLongA(GetDlgItem(d, 1004), GWL_EXSTYLE), owner ? std::to_string(Id(owner)).c_str() : "none");
     if (__argc >= 7) SendMessageA(GetDlgItem(d, Num(3)), BM_CLICK, 0, 0);
     for (int i = 4; __argc >= 7 && i <= 5; ++i)
         SendMessageA(GetDlgItem(d, 1000 + i), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(Arg(i)));
@@ -50,8 +49,7 @@ LRESULT CALLBACK HostProc(HWND w, UINT m, WPARAM wp, LPARAM lp) {
     return 0;
 }
 
-// A window to own a dialog, to preview into or to be covered (at 100,100 or X Y); it goes after the given seconds
-// or on WM_CLOSE.
+// A window to own a dialog or to preview into (at 100,100 or X Y); it goes after the given seconds or on WM_CLOSE.
 int Host() {
     WNDCLASSA wc = {};
     wc.lpfnWndProc = HostProc;
@@ -90,7 +88,6 @@ int main() {
     setvbuf(stdout, nullptr, _IONBF, 0);  // each line at once: the host window runs on while the test reads
     const std::string command = Arg(1);
     RECT r = {};
-    POINT p = {};
     DEVMODEA mode = {};
     mode.dmSize = sizeof mode;
     if (command == "find") {
@@ -102,8 +99,7 @@ int main() {
         if (!IsWindow(w) || !GetWindowRect(w, &r)) return 1;
         std::printf("visible=%d style=%08lx exstyle=%08lx class=%08lx title=%s rect=%ld,%ld,%ldx%ld\n",
                     IsWindowVisible(w), GetWindowLongA(w, GWL_STYLE), GetWindowLongA(w, GWL_EXSTYLE),
-                    GetClassLongA(w, GCL_STYLE), Text(w, false).c_str(), r.left, r.top, r.right - r.left,
-                    r.bottom - r.top);
+                    GetClassLongA(w, GCL_STYLE), Text(w).c_str(), r.left, r.top, r.right - r.left, r.bottom - r.top);
         return 0;
     }
     if (command == "msgbox") {  // the text of its static controls
@@ -116,10 +112,8 @@ int main() {
     if (command == "dialog") return Dialog(Find(nullptr, "#32770", nullptr, Num(2)));
     if (command == "mode" && EnumDisplaySettingsA(nullptr, ENUM_CURRENT_SETTINGS, &mode))
         return std::printf("%lux%lux%lu\n", mode.dmPelsWidth, mode.dmPelsHeight, mode.dmBitsPerPel) < 0;
-    if (command == "cursor" && GetCursorPos(&p)) return std::printf("%ld %ld\n", p.x, p.y) < 0;
     if (command == "foreground") return std::printf("%lu\n", Id(GetForegroundWindow())) < 0;
     if (command == "host") return Host();
     if (command == "post" || command == "send") return Post(command == "send");
-    if (command == "set-title") return std::printf("%d\n", SetWindowTextA(Handle(2), Arg(3)) ? 1 : 0) < 0;
     return 2;
 }
