@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <climits>
+#include <utility>
 #include <vector>
 
 #include "display/image_draw.h"
@@ -89,10 +90,9 @@ TEST(BlendPixel, MixesEachChannelByTheMap) {
 TEST(ImageDraw, DrawsInsideTheClipOnly) {
     for (int kind = 0; kind < 3; ++kind) {
         const bool lle = kind == 2, mapBytes = kind != 1;
-        const std::vector<uint16_t> px = TestFrame(3, 7, 5, kMagenta565, lle);
-        auto frames = MakeAnimation(7, 5, 4, lle, kMagenta565, lle);
-        Image image(7, 5, lle, frames->frames[3]);  // the image owns the frame now
-        frames->frames[3] = nullptr;
+        const std::vector<uint16_t> px = TestFrame(0, 7, 5, kMagenta565, lle);
+        auto frames = MakeAnimation(7, 5, 1, lle, kMagenta565, lle);
+        Image image(7, 5, lle, std::exchange(frames->frames[0], nullptr));  // the image owns the frame now
         image.hasMap = true;  // without map bytes the flag alone changes nothing
         image.map = mapBytes ? new uint8_t[35] : nullptr;
         for (int i = 0; mapBytes && i < 35; ++i) image.map[i] = lle ? 0 : "\0\1\2\3\4\x09\xff"[(i * 3 + i / 7) % 7];

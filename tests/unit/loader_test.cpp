@@ -2,7 +2,7 @@
 
 #include <fstream>
 #include <memory>
-#include <sstream>
+#include <numeric>
 #include <vector>
 
 #include "diag/log_core.h"
@@ -73,11 +73,10 @@ TEST_F(Loader, CompressFrame) {
 // Each file against its line in expected.tsv: frames read, usable or not, the error logged.
 TEST_F(Loader, BadGlyphCorpus) {
     std::ifstream table(datatest::DataPath("bad_glyphs/expected.tsv"));
-    std::string line, name, frames, usable, message;
+    std::string name, frames, usable, message;
     int checked = 0;
-    for (std::getline(table, line); std::getline(table, line); ++checked) {  // after the column names
-        std::istringstream fields(line);
-        for (std::string* field : {&name, &frames, &usable, &message}) std::getline(fields, *field, '\t');
+    std::getline(table, message);  // the column names
+    for (; table >> name >> frames >> usable && std::getline(table >> std::ws, message); ++checked) {
         for (bool compress : {false, true}) {
             ASSERT_TRUE(InitErrorMsgAt(datatest::TempPath("loader.log").c_str()));
             const std::string path = datatest::DataPath("bad_glyphs/" + name);
@@ -93,7 +92,7 @@ TEST_F(Loader, BadGlyphCorpus) {
 // Every 16-bit value of either layout survives SaveTga and the reader, also into a surface.
 TEST_F(Loader, SavedTgaReadsBack) {
     Pixels all(0x10000);
-    for (int i = 0; i < 0x10000; ++i) all[i] = static_cast<uint16_t>(i);
+    std::iota(all.begin(), all.end(), 0);
     for (int32_t format : {0, 1}) {
         ASSERT_TRUE(loader_.SetPixelFormat(format).SaveTga(name_, SurfaceInfo{all.data(), 256, 256, 256}));
         const std::string bytes = datatest::ReadAll(file_);
