@@ -49,7 +49,7 @@ void ExpectDrawn(const GuardedSurface& s, Pen pen, int w, int h, Want want) {
     int wrong = 0;
     for (int y = 0; y < s.Height(); ++y)
         for (int x = 0; x < s.Width(); ++x) {
-            const long long cx = static_cast<long long>(x) - pen.x, cy = static_cast<long long>(y) - pen.y;
+            const int64_t cx = x - int64_t{pen.x}, cy = y - int64_t{pen.y};
             const bool in = x >= clipRect.left && x < clipRect.right && y >= clipRect.top && y < clipRect.bottom &&
                             cx >= 0 && cx < w && cy >= 0 && cy < h;
             const int v = in ? want(static_cast<int>(cx), static_cast<int>(cy)) : -1;

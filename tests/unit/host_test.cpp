@@ -57,26 +57,26 @@ TEST(Dismissal, Input) {
     const struct {
         uint32_t message;
         uintptr_t wParam;
-        std::vector<bool> verdict;  // post close, hide cursor, check mouse, return 1
-    } cases[] = {{msg::kKeyDown, 'A', {1, 0, 0, 0}},
-                 {msg::kPowerBroadcast, 7, {1, 0, 0, 0}},
-                 {msg::kPower, msg::kPwrCriticalResume, {1, 0, 0, 0}},
-                 {msg::kPower, 1, {0, 0, 0, 0}},
-                 {msg::kActivateApp, 0, {1, 0, 0, 0}},
-                 {msg::kShowWindow, 1, {0, 1, 0, 0}},
-                 {msg::kSetCursor, 0, {0, 1, 0, 1}},
-                 {msg::kMouseMove, 0, {0, 0, 1, 0}},
-                 {msg::kRButtonDown, 0, {1, 0, 0, 0}},
-                 {msg::kMButtonDown, 0, {1, 0, 0, 0}},
-                 {msg::kSysKeyDown, 0x12 /* Alt */, {1, 0, 0, 0}},
-                 {0x0101 /* key up */, 'A', {0, 0, 0, 0}},
-                 {0x0202 /* left button up */, 0, {0, 0, 0, 0}},
-                 {0x0203 /* left double click */, 0, {0, 0, 0, 0}},
-                 {0x020A /* wheel */, 0x780000, {0, 0, 0, 0}},
-                 {0x0102 /* character */, 'a', {0, 0, 0, 0}}};
+        int verdict;  // bits: post close, hide cursor, check mouse, return 1
+    } cases[] = {{msg::kKeyDown, 'A', 0b1000},
+                 {msg::kPowerBroadcast, 7, 0b1000},
+                 {msg::kPower, msg::kPwrCriticalResume, 0b1000},
+                 {msg::kPower, 1, 0b0000},
+                 {msg::kActivateApp, 0, 0b1000},
+                 {msg::kShowWindow, 1, 0b0100},
+                 {msg::kSetCursor, 0, 0b0101},
+                 {msg::kMouseMove, 0, 0b0010},
+                 {msg::kRButtonDown, 0, 0b1000},
+                 {msg::kMButtonDown, 0, 0b1000},
+                 {msg::kSysKeyDown, 0x12 /* Alt */, 0b1000},
+                 {0x0101 /* key up */, 'A', 0b0000},
+                 {0x0202 /* left button up */, 0, 0b0000},
+                 {0x0203 /* left double click */, 0, 0b0000},
+                 {0x020A /* wheel */, 0x780000, 0b0000},
+                 {0x0102 /* character */, 'a', 0b0000}};
     for (const auto& c : cases) {
         const InputVerdict v = ClassifySaverInput(c.message, c.wParam);
-        EXPECT_EQ(std::vector<bool>({v.postClose, v.hideCursor, v.checkMouse, v.returnOne}), c.verdict)
+        EXPECT_EQ(v.postClose * 8 + v.hideCursor * 4 + v.checkMouse * 2 + v.returnOne, c.verdict)
             << std::hex << c.message << " " << c.wParam;
     }
     // Switching away and another saver: refused full-screen, passed on in the preview.
