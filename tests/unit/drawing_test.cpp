@@ -26,25 +26,44 @@ uint16_t Dimmed(uint16_t p, ColorType layout, int shade) {
                     Channel(p, layout, 2) >> shade);
 }
 
-// Raw, run-length and run-length cells with holes, plain (shade -1) or dimmed, at each pen.
-TEST(GlyphBlitter, DrawsInsideTheClipOnly) {
-    for (int kind = 0; kind < 3; ++kind)
+// Cells (raw, run-length, run-length with holes; plain at shade -1 or dimmed; frames 3 and -1 do not
+// exist) and pictures (raw with map bytes, raw without, run-length) at each pen. Raw pictures with a
+// map are blended, also where clipped; run-length ones keep their colour key.
+TEST(Drawing, InsideTheClipOnly) {
+    const struct {
+        bool picture, lle, holes, map;
+    } kinds[] = {{0, 0, 0, 0}, {0, 1, 0, 0}, {0, 1, 1, 0}, {1, 0, 0, 1}, {1, 0, 0, 0}, {1, 1, 1, 1}};
+    for (const auto& k : kinds)
         for (ColorType layout : {kColor555, kColor565})
             for (int shade = -1; shade <= 4; ++shade)
                 for (int frame : {2, 3, -1}) {
-                    auto anim = MakeAnimation(6, 5, 3, kind > 0, kMagenta555, kind == 2);
-                    const std::vector<uint16_t> px = TestFrame(2, 6, 5, kMagenta555, kind == 2);
-                    const bool drawn = frame == 2 && (kind == 0 || shade < 0);
+                    if (k.picture && (shade > -1 || frame != 2)) continue;  // one frame, not dimmed
+                    const uint16_t key = k.picture ? kMagenta565 : kMagenta555;
+                    auto anim = MakeAnimation(6, 5, 3, k.lle, key, k.holes);
+                    const std::vector<uint16_t> px = TestFrame(2, 6, 5, key, k.holes);
+                    Image image(6, 5, k.lle, k.picture ? std::exchange(anim->frames[2], nullptr) : nullptr);
+                    image.hasMap = true;  // without map bytes the flag alone changes nothing
+                    image.map = k.map ? new uint8_t[30] : nullptr;
+                    for (int i = 0; k.map && i < 30; ++i)
+                        image.map[i] = k.lle ? 0 : "\0\1\2\3\4\x09\xff"[(i * 3 + i / 6) % 7];
+                    const bool drawn = frame == 2 && (!k.lle || shade < 0);
                     for (const Pen& p : kPens) {
                         SCOPED_TRACE(testing::Message()
-                                     << kind << layout << shade << frame << " " << p.x << "," << p.y);
+                                     << &k - kinds << layout << shade << frame << " " << p.x << "," << p.y);
                         ClipScope clip(kClip, layout);
-                        GuardedSurface s(30, 22);
-                        shade < 0 ? anim->Draw(s.Info(), p, frame) : anim->DrawDimmed(s.Info(), p, frame, shade);
-                        EXPECT_EQ(anim->currentFrame, frame);
-                        ExpectDrawn(s, p, 6, 5, [&](int x, int y) {
-                            const uint16_t v = px[y * 6 + x];
-                            return !drawn || v == kMagenta555 ? -1 : Dimmed(v, layout, shade);
+                        GuardedSurface s(30, 22, 5, 0x5A5A);
+                        if (k.picture) {
+                            image.Draw(s.Info(), p.x, p.y);
+                        } else {
+                            shade < 0 ? anim->Draw(s.Info(), p, frame) : anim->DrawDimmed(s.Info(), p, frame, shade);
+                            EXPECT_EQ(anim->currentFrame, frame);
+                        }
+                        ExpectDrawn(s, p, 6, 5, [&](int x, int y) -> int {
+                            uint16_t v = px[y * 6 + x], blended = s.Fill();
+                            if (!drawn || (k.lle && v == key)) return -1;
+                            if (!image.map || k.lle) return Dimmed(v, layout, shade);
+                            BlendPixel(&blended, v, image.map[y * 6 + x]);
+                            return blended;
                         });
                     }
                 }
@@ -77,32 +96,6 @@ TEST(PixelMixing, DimsAndBlendsEachChannel) {
                 }
             }
         }
-    }
-}
-
-// Raw pictures with a map are blended, also where clipped; run-length ones keep their colour key.
-TEST(ImageDraw, DrawsInsideTheClipOnly) {
-    for (int kind = 0; kind < 3; ++kind) {
-        const bool lle = kind == 2, mapBytes = kind != 1;
-        const std::vector<uint16_t> px = TestFrame(0, 7, 5, kMagenta565, lle);
-        auto frames = MakeAnimation(7, 5, 1, lle, kMagenta565, lle);
-        Image image(7, 5, lle, std::exchange(frames->frames[0], nullptr));  // the image owns the frame now
-        image.hasMap = true;  // without map bytes the flag alone changes nothing
-        image.map = mapBytes ? new uint8_t[35] : nullptr;
-        for (int i = 0; mapBytes && i < 35; ++i) image.map[i] = lle ? 0 : "\0\1\2\3\4\x09\xff"[(i * 3 + i / 7) % 7];
-        for (ColorType layout : {kColor555, kColor565})
-            for (const Pen& p : kPens) {
-                SCOPED_TRACE(testing::Message() << kind << layout << " " << p.x << "," << p.y);
-                ClipScope scope(kClip, layout);
-                GuardedSurface s(30, 22, 5, 0x5A5A);
-                image.Draw(s.Info(), p.x, p.y);
-                ExpectDrawn(s, p, 7, 5, [&](int x, int y) -> int {
-                    uint16_t v = px[y * 7 + x], blended = s.Fill();
-                    if (lle || !mapBytes) return lle && v == kMagenta565 ? -1 : v;
-                    BlendPixel(&blended, v, image.map[y * 7 + x]);
-                    return blended;
-                });
-            }
     }
 }
 
