@@ -24,8 +24,6 @@ std::string TgaHeader(int w, int h, int depth) {  // fields the reader ignores h
 
 class Loader : public testing::Test {
 protected:
-    void SetUp() override { ASSERT_TRUE(InitErrorMsgAt(datatest::TempPath("loader.log").c_str())); }
-    void TearDown() override { StopErrorMsg(); }
     std::unique_ptr<Image> LoadTga(const std::string& bytes) {
         if (!bytes.empty()) datatest::WriteAll(file_, bytes);
         FixedString name = name_;
@@ -86,6 +84,7 @@ TEST_F(Loader, BadGlyphCorpus) {
             EXPECT_EQ(MostSevereLevel() >= LOG_ERROR ? RememberedErrorMsg().Text() : "-", message) << name;
         }
     }
+    StopErrorMsg();
     EXPECT_EQ(checked, 20);
 }
 
