@@ -7,6 +7,7 @@
 #include "display/image_draw.h"
 #include "glyphs/image.h"
 #include "helpers/clip_scope.h"
+#include "helpers/guarded_surface.h"
 #include "helpers/test_glyphs.h"
 
 namespace {
@@ -24,6 +25,24 @@ uint16_t Dimmed(uint16_t p, ColorType layout, int shade) {
     if (shade < 1 || shade > 3) return p;
     return uint16_t((Channel(p, layout, 0) >> shade) << (10 + layout) | (Channel(p, layout, 1) >> shade) << 5 |
                     Channel(p, layout, 2) >> shade);
+}
+
+// Inside the clip and the 6 x 5 cell at the pen each pixel is want(cx, cy) (negative: unchanged),
+// elsewhere the fill, and outside the surface nothing changed.
+template <class Want>
+void ExpectDrawn(const GuardedSurface& s, Pen pen, Want want) {
+    int wrong = 0;
+    for (int y = 0; y < s.Height(); ++y)
+        for (int x = 0; x < s.Width(); ++x) {
+            const int64_t cx = x - int64_t{pen.x}, cy = y - int64_t{pen.y};
+            const bool in = x >= kClip.left && x < kClip.right && y >= kClip.top && y < kClip.bottom && cx >= 0 &&
+                            cx < 6 && cy >= 0 && cy < 5;
+            const int v = in ? want(cx, cy) : -1;
+            const uint16_t expected = v < 0 ? s.Fill() : static_cast<uint16_t>(v);
+            if (s.At(x, y) != expected && ++wrong <= 3)
+                ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << s.At(x, y) << ", expected " << expected;
+        }
+    EXPECT_TRUE(s.GuardsIntact());
 }
 
 // Cells (raw, run-length, run-length with holes; plain at shade -1 or dimmed; frames 3 and -1 do not
@@ -58,7 +77,7 @@ TEST(Drawing, InsideTheClipOnly) {
                             shade < 0 ? anim->Draw(s.Info(), p, frame) : anim->DrawDimmed(s.Info(), p, frame, shade);
                             EXPECT_EQ(anim->currentFrame, frame);
                         }
-                        ExpectDrawn(s, p, 6, 5, [&](int x, int y) -> int {
+                        ExpectDrawn(s, p, [&](int64_t x, int64_t y) -> int {
                             uint16_t v = px[y * 6 + x], blended = s.Fill();
                             if (!drawn || (k.lle && v == key)) return -1;
                             if (!image.map || k.lle) return Dimmed(v, layout, shade);
