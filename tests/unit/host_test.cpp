@@ -85,16 +85,13 @@ TEST(Dismissal, Input) {
         EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, command, true, false), SaverRoute::kPassOn) << command;
     }
     EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, 0xF060 /* close */, false, false), SaverRoute::kPassOn);
-    const ScreenPoint from{100, 100}, moves[] = {{102, 99}, {98, 98}, {97, 102}, {100, 95}, {INT_MIN, INT_MIN}};
-    Words distances, closes, swallowed;
-    for (const ScreenPoint& to : moves) {
-        distances.push_back(CursorDistance(from, to));
-        closes.push_back(MovedBeyondThreshold(from, to));
-        swallowed.push_back(TrapSwallowsMove(from, to));
-    }
-    EXPECT_EQ(distances, (Words{3, 4, 5, 5, 0xFFFFFFFFu}));  // saturates instead of wrapping
-    EXPECT_EQ(closes, (Words{0, 0, 1, 1, 1}));
-    EXPECT_EQ(swallowed, (Words{1, 0, 0, 0, 0}));
+    // Moves from (100, 100): the distance (saturated, not wrapped), whether it closes, whether the trap swallows it.
+    const ScreenPoint from{100, 100};
+    Words moved;
+    for (const ScreenPoint& to : {ScreenPoint{102, 99}, {98, 98}, {97, 102}, {100, 95}, {INT_MIN, INT_MIN}})
+        moved.insert(moved.end(),
+                     {CursorDistance(from, to), MovedBeyondThreshold(from, to), TrapSwallowsMove(from, to)});
+    EXPECT_EQ(moved, (Words{3, 0, 1, 4, 0, 0, 5, 1, 0, 5, 1, 0, 0xFFFFFFFFu, 1, 0}));
 }
 
 }  // namespace
