@@ -3,19 +3,16 @@
 #include "display/glyph_blitter.h"
 
 // Sets the blitter's clip rectangle and pixel layout for one test and puts them back.
-class ClipScope {
-public:
-    explicit ClipScope(ClipRect r, ColorType layout = kColor565) : saved_(clipRect), savedLayout_(colorType) {
+struct ClipScope {
+    explicit ClipScope(ClipRect r, ColorType layout = kColor565) {
         clipRect = r;
         colorType = layout;
     }
     ~ClipScope() {
-        clipRect = saved_;
-        colorType = savedLayout_;
+        clipRect = saved;
+        colorType = savedLayout;
     }
     ClipScope(const ClipScope&) = delete;
-
-private:
-    ClipRect saved_;
-    ColorType savedLayout_;
+    const ClipRect saved = clipRect;
+    const ColorType savedLayout = colorType;
 };

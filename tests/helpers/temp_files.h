@@ -6,23 +6,20 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <string>
 
 #ifdef _WIN32
-#include <process.h>
-#define VORLEX_TEST_PID _getpid()
 #define VORLEX_TEST_ROOT "Z:"  // Wine's drive for the Linux root
 #else
-#include <unistd.h>
-#define VORLEX_TEST_PID getpid()
 #define VORLEX_TEST_ROOT ""
 #endif
 
 namespace datatest {
 
-// This process's own folder, removed with all in it at the end.
+// This process's own folder (ctest runs several at once), removed with all in it at the end.
 inline const std::filesystem::path kTempDir =
-    std::filesystem::temp_directory_path() / ("vorlex_tests_" + std::to_string(VORLEX_TEST_PID));
+    std::filesystem::temp_directory_path() / ("vorlex_tests_" + std::to_string(std::random_device()()));
 inline struct TempDirRemover {
     ~TempDirRemover() { std::filesystem::remove_all(kTempDir, ignored); }
     std::error_code ignored;

@@ -1,7 +1,5 @@
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstdint>
 #include <cstring>
 #include <memory>
@@ -10,7 +8,6 @@
 #include "display/glyph_blitter.h"
 #include "glyphs/animation.h"
 #include "glyphs/graphics_loader.h"
-#include "helpers/guarded_surface.h"
 
 // Distinct per frame, row and column, never the fill.
 inline uint16_t TestPixel(int frame, int x, int y) {
@@ -40,22 +37,4 @@ inline std::unique_ptr<Animation> MakeAnimation(int w, int h, int frames, bool l
         if (!lle) std::memcpy(a->frames[f], px.data(), px.size() * sizeof(uint16_t));
     }
     return a;
-}
-
-// Inside clipRect and the w x h cell at the pen each pixel is want(cx, cy) (negative:
-// unchanged), elsewhere the fill, and outside the surface nothing changed.
-template <class Want>
-void ExpectDrawn(const GuardedSurface& s, Pen pen, int w, int h, Want want) {
-    int wrong = 0;
-    for (int y = 0; y < s.Height(); ++y)
-        for (int x = 0; x < s.Width(); ++x) {
-            const long long cx = static_cast<long long>(x) - pen.x, cy = static_cast<long long>(y) - pen.y;
-            const bool in = x >= clipRect.left && x < clipRect.right && y >= clipRect.top && y < clipRect.bottom &&
-                            cx >= 0 && cx < w && cy >= 0 && cy < h;
-            const int v = in ? want(static_cast<int>(cx), static_cast<int>(cy)) : -1;
-            const uint16_t expected = v < 0 ? s.Fill() : static_cast<uint16_t>(v);
-            if (s.At(x, y) != expected && ++wrong <= 3)
-                ADD_FAILURE() << "pixel (" << x << ", " << y << ") is " << s.At(x, y) << ", expected " << expected;
-        }
-    EXPECT_TRUE(s.GuardsIntact());
 }

@@ -57,26 +57,26 @@ TEST(Dismissal, Input) {
     const struct {
         uint32_t message;
         uintptr_t wParam;
-        std::vector<bool> verdict;  // post close, hide cursor, check mouse, return 1
-    } cases[] = {{msg::kKeyDown, 'A', {1, 0, 0, 0}},
-                 {msg::kPowerBroadcast, 7, {1, 0, 0, 0}},
-                 {msg::kPower, msg::kPwrCriticalResume, {1, 0, 0, 0}},
-                 {msg::kPower, 1, {0, 0, 0, 0}},
-                 {msg::kActivateApp, 0, {1, 0, 0, 0}},
-                 {msg::kShowWindow, 1, {0, 1, 0, 0}},
-                 {msg::kSetCursor, 0, {0, 1, 0, 1}},
-                 {msg::kMouseMove, 0, {0, 0, 1, 0}},
-                 {msg::kRButtonDown, 0, {1, 0, 0, 0}},
-                 {msg::kMButtonDown, 0, {1, 0, 0, 0}},
-                 {msg::kSysKeyDown, 0x12 /* Alt */, {1, 0, 0, 0}},
-                 {0x0101 /* key up */, 'A', {0, 0, 0, 0}},
-                 {0x0202 /* left button up */, 0, {0, 0, 0, 0}},
-                 {0x0203 /* left double click */, 0, {0, 0, 0, 0}},
-                 {0x020A /* wheel */, 0x780000, {0, 0, 0, 0}},
-                 {0x0102 /* character */, 'a', {0, 0, 0, 0}}};
+        int verdict;  // bits: post close, hide cursor, check mouse, return 1
+    } cases[] = {{msg::kKeyDown, 'A', 0b1000},
+                 {msg::kPowerBroadcast, 7, 0b1000},
+                 {msg::kPower, msg::kPwrCriticalResume, 0b1000},
+                 {msg::kPower, 1, 0b0000},
+                 {msg::kActivateApp, 0, 0b1000},
+                 {msg::kShowWindow, 1, 0b0100},
+                 {msg::kSetCursor, 0, 0b0101},
+                 {msg::kMouseMove, 0, 0b0010},
+                 {msg::kRButtonDown, 0, 0b1000},
+                 {msg::kMButtonDown, 0, 0b1000},
+                 {msg::kSysKeyDown, 0x12 /* Alt */, 0b1000},
+                 {0x0101 /* key up */, 'A', 0b0000},
+                 {0x0202 /* left button up */, 0, 0b0000},
+                 {0x0203 /* left double click */, 0, 0b0000},
+                 {0x020A /* wheel */, 0x780000, 0b0000},
+                 {0x0102 /* character */, 'a', 0b0000}};
     for (const auto& c : cases) {
         const InputVerdict v = ClassifySaverInput(c.message, c.wParam);
-        EXPECT_EQ(std::vector<bool>({v.postClose, v.hideCursor, v.checkMouse, v.returnOne}), c.verdict)
+        EXPECT_EQ(v.postClose * 8 + v.hideCursor * 4 + v.checkMouse * 2 + v.returnOne, c.verdict)
             << std::hex << c.message << " " << c.wParam;
     }
     // Switching away and another saver: refused full-screen, passed on in the preview.
@@ -85,16 +85,13 @@ TEST(Dismissal, Input) {
         EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, command, true, false), SaverRoute::kPassOn) << command;
     }
     EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, 0xF060 /* close */, false, false), SaverRoute::kPassOn);
-    const ScreenPoint from{100, 100}, moves[] = {{102, 99}, {98, 98}, {97, 102}, {100, 95}, {INT_MIN, INT_MIN}};
-    Words distances, closes, swallowed;
-    for (const ScreenPoint& to : moves) {
-        distances.push_back(CursorDistance(from, to));
-        closes.push_back(MovedBeyondThreshold(from, to));
-        swallowed.push_back(TrapSwallowsMove(from, to));
-    }
-    EXPECT_EQ(distances, (Words{3, 4, 5, 5, 0xFFFFFFFFu}));  // saturates instead of wrapping
-    EXPECT_EQ(closes, (Words{0, 0, 1, 1, 1}));
-    EXPECT_EQ(swallowed, (Words{1, 0, 0, 0, 0}));
+    // Moves from (100, 100): the distance (saturated, not wrapped), whether it closes, whether the trap swallows it.
+    const ScreenPoint from{100, 100};
+    Words moved;
+    for (const ScreenPoint& to : {ScreenPoint{102, 99}, {98, 98}, {97, 102}, {100, 95}, {INT_MIN, INT_MIN}})
+        moved.insert(moved.end(),
+                     {CursorDistance(from, to), MovedBeyondThreshold(from, to), TrapSwallowsMove(from, to)});
+    EXPECT_EQ(moved, (Words{3, 0, 1, 4, 0, 0, 5, 1, 0, 5, 1, 0, 0xFFFFFFFFu, 1, 0}));
 }
 
 }  // namespace

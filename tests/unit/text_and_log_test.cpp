@@ -12,7 +12,6 @@
 namespace {
 
 using Lines = std::vector<std::string>;
-
 using Codes = std::vector<int32_t>;
 
 std::string Text(int n) { return std::string(static_cast<size_t>(n), 'x'); }
@@ -20,25 +19,18 @@ FixedString OfLength(int n) { return FixedString(Text(n).c_str(), n); }  // the 
 
 // What each way in keeps; a number that does not fit is left out whole.
 TEST(FixedString, KeepsWithinCapacity) {
-    const struct {
-        int want;
-        FixedString (*make)();
-    } cases[] = {
-        {254, [] { return FixedString(Text(300).c_str()); }},
-        {254, [] { return FixedString() = Text(255).c_str(); }},
-        {255, [] { return FixedString(Text(400).c_str(), 300); }},
-        {254, [] { return OfLength(250).Append(Text(10).c_str()); }},
-        {254, [] { return OfLength(248).AppendNumber(int32_t{-12345}); }},
-        {249, [] { return OfLength(249).AppendNumber(int32_t{-12345}); }},
-        {249, [] { return OfLength(249) + uint32_t{123456}; }},
-        {252, [] { return OfLength(252) + 1.25; }},
-    };
-    for (const auto& c : cases) {
-        const FixedString s = c.make();
-        EXPECT_EQ(s.Length(), c.want) << &c - cases;
-        EXPECT_EQ(s.CharAt(c.want), '\0') << &c - cases;
-    }
-    EXPECT_STREQ(OfLength(250).Append("0123456789").LastChars(5), "x0123");
+    const FixedString made[] = {FixedString(Text(300).c_str()),
+                                FixedString() = Text(255).c_str(),
+                                FixedString(Text(400).c_str(), 300),
+                                OfLength(250).Append("0123456789"),
+                                OfLength(248).AppendNumber(int32_t{-12345}),
+                                OfLength(249).AppendNumber(int32_t{-12345}),
+                                OfLength(249) + uint32_t{123456},
+                                OfLength(252) + 1.25};
+    Codes lengths;
+    for (const FixedString& s : made) lengths.push_back(s.Length());
+    EXPECT_EQ(lengths, (Codes{254, 254, 255, 254, 254, 249, 249, 252}));
+    EXPECT_STREQ(made[3].LastChars(5), "x0123");
     EXPECT_STREQ((FixedString("n=") + int32_t{-2147483647 - 1} + " " + uint32_t{4294967295u} + " " + 1.0 / 3).Text(),
                  "n=-2147483648 4294967295 0.3333333");
 }

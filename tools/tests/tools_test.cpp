@@ -2,7 +2,7 @@
 #include <png.h>
 #include <sys/wait.h>
 
-#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -33,51 +33,48 @@ TEST(WritePng, Channels) {
               (std::vector<uint8_t>{255, 0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 132, 130, 132, 255, 255, 255}));
 }
 
-// vorlex-render's exit code and output, run in a folder of its own after the commands in before.
-int Render(const std::string& before, const std::string& args, std::string& out) {
-    const std::string dir = datatest::TempPath("render");
+// The exit code and output of a shell command run in a folder of its own; R is vorlex-render.
+int Shell(const std::string& command, std::string& out) {
+    const std::filesystem::path dir = datatest::kTempDir / "render";
     std::filesystem::create_directories(dir);
-    const std::string command = "cd '" + dir + "' && { " + before + VORLEX_RENDER_PROGRAM " " + args + "; } 2>&1";
-    FILE* pipe = popen(command.c_str(), "r");
-    char buffer[4096];
-    for (size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) out.append(buffer, n);
-    const int status = pclose(pipe);
+    const int status = std::system(
+        ("cd '" + dir.string() + "' && R=" VORLEX_RENDER_PROGRAM " && { " + command + "; } >out.txt 2>&1").c_str());
+    out = datatest::ReadAll((dir / "out.txt").string());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(VorlexRender, ExitCodes) {
-    const std::string glyphs = "-g " VORLEX_BUILT_GLYPHS " -r 32x32 -n 1 ", data = datatest::DataPath("");
+    const std::string glyphs = "$R -g " VORLEX_BUILT_GLYPHS " -r 32x32 -n 1 ", data = datatest::DataPath("");
     const struct {
-        std::string args;
+        std::string command;
         int exit;
         const char* says;
-        std::string before = "";
-    } cases[] = {{"--help", 0, "Usage: vorlex-render"},
-                 {"rain.png", 2, "unknown option 'rain.png'"},
-                 {"--density 401", 2, "from 0 to 400, not '401'"},
-                 {"--highlight=-1", 2, "from 0 to 100, not '-1'"},
-                 {"-r 8193x10", 2, "1280x1024 or WIDTHxHEIGHT"},
-                 {"--tga", 2, "option --tga needs a value"},
-                 {"-g " + data + "wrong_version.ani", 3, "Wrong file format version, found 3"},
-                 {"-g " + data + "too_few_frames.ani", 3, "not a usable glyph set: 10 frames"},
+    } cases[] = {{"$R --help", 0, "Usage: vorlex-render"},
+                 {"$R rain.png", 2, "unknown option 'rain.png'"},
+                 {"$R --density 401", 2, "from 0 to 400, not '401'"},
+                 {"$R --highlight=-1", 2, "from 0 to 100, not '-1'"},
+                 {"$R -r 8193x10", 2, "1280x1024 or WIDTHxHEIGHT"},
+                 {"$R --tga", 2, "option --tga needs a value"},
+                 {"$R -g " + data + "wrong_version.ani", 3, "Wrong file format version, found 3"},
+                 {"$R -g " + data + "too_few_frames.ani", 3, "not a usable glyph set: 10 frames"},
                  {glyphs + "--png /nonexistent/x.png", 4, "x.png: No such file"},
                  {glyphs + "--tga " + std::string(300, 'a'), 4, "1 to 254 characters"},
                  {glyphs + "&& test -s rain.png && echo written", 0, "last frame: rain.png\nwritten"},
                  // A disk full part-way (a 1 KiB file size limit) leaves no partial picture.
-                 {glyphs + "--tga big.tga; rc=$?; test ! -e big.tga && exit $rc", 4, "big.tga: File too large",
-                  "trap '' XFSZ; ulimit -f 1; "}};
+                 {"trap '' XFSZ; ulimit -f 1; " + glyphs + "--tga big.tga; rc=$?; test ! -e big.tga && exit $rc", 4,
+                  "big.tga: File too large"}};
     for (const auto& c : cases) {
         std::string out;
-        EXPECT_EQ(Render(c.before, c.args, out), c.exit) << c.args;
-        EXPECT_NE(out.find(c.says), std::string::npos) << c.args << ": " << out;
+        EXPECT_EQ(Shell(c.command, out), c.exit) << c.command;
+        EXPECT_NE(out.find(c.says), std::string::npos) << c.command << ": " << out;
     }
 }
 
 // A screen that is not a whole number of cells shows rain up to its right and bottom edges.
 TEST(VorlexRender, RainReachesTheEdges) {
     std::string out;
-    ASSERT_EQ(Render("", "-g " VORLEX_BUILT_GLYPHS " -r 44x79 -d 400 -n 80 -p edges.png", out), 0) << out;
-    const std::vector<uint8_t> rgb = ReadPngRgb(datatest::TempPath("render") + "/edges.png");
+    ASSERT_EQ(Shell("$R -g " VORLEX_BUILT_GLYPHS " -r 44x79 -d 400 -n 80 -p edges.png", out), 0) << out;
+    const std::vector<uint8_t> rgb = ReadPngRgb((datatest::kTempDir / "render/edges.png").string());
     ASSERT_EQ(rgb.size(), 44u * 79 * 3);
     int lastColumns = 0, lastRows = 0;  // lit bytes in x 32...43 and in y 70...78
     for (size_t i = 0; i < rgb.size(); ++i) {
