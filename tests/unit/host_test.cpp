@@ -85,6 +85,7 @@ TEST(Dismissal, Input) {
         EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, command, true, false), SaverRoute::kPassOn) << command;
     }
     EXPECT_EQ(RouteSaverMessage(msg::kSysCommand, 0xF060 /* close */, false, false), SaverRoute::kPassOn);
+    EXPECT_EQ(RouteSaverMessage(msg::kSetText, 0, true, false), SaverRoute::kReturnZero);  // the title stays
     // Moves from (100, 100): the distance (saturated, not wrapped), whether it closes, whether the trap swallows it.
     const ScreenPoint from{100, 100};
     Words moved;
