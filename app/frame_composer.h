@@ -58,8 +58,11 @@ public:
         // Null where the row drawing cannot take the frame: run-length sets, missing frames.
         for (int f = 0; f < Animation::kMaxFrames; ++f)
             raw_[f] = glyphs.compressed == 0 && f < glyphs.frameCount ? glyphs.frames[f] : nullptr;
-        // The small buffer is drawn at the clip's corner, so its cells must fit there too.
-        if (shown_ != nullptr && shown_->put != nullptr && clipRect.left == 0 && clipRect.top == 0) {
+        // The small buffer is drawn at the clip's corner, so its cells must fit there too. Run-length
+        // frames may leave pixels as they were, so they need the surface to hold every cell.
+        bool raw = true;
+        for (int f = 0; f < kRequiredGlyphFrames; ++f) raw = raw && raw_[f] != nullptr;
+        if (raw && shown_ != nullptr && shown_->put != nullptr && clipRect.left == 0 && clipRect.top == 0) {
             const size_t size = static_cast<size_t>(kBatch) * static_cast<size_t>(glyphs.width * glyphs.height);
             if (shown_->scratch.size() < size) shown_->scratch.resize(size);
             scratch_ = shown_->scratch.data();
