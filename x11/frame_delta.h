@@ -28,8 +28,8 @@ public:
     void Redraw(const PixelRect& r);
 
     // The next frame's changed cells are widened into dst as the composer draws them, most of them
-    // from a small buffer that stays in the cache instead of src (which then keeps older pixels
-    // there); Convert then widens only what was drawn over after the compose.
+    // from a small buffer that stays in the cache rather than from the 16-bit frame (which then
+    // keeps older pixels there); Convert then widens only what was drawn over after the compose.
     void WidenAsDrawn(const PixelConverter& converter, uint32_t* dst, int32_t dstPitch);
     // For the composer, before it draws the frame.
     ShownCells* Begin();
