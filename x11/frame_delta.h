@@ -27,9 +27,10 @@ public:
     // The cells under r are drawn over after the compose (the frame counter): redraw them next time.
     void Redraw(const PixelRect& r);
 
-    // The next frame's changed cells are widened into dst row by row as the composer draws them,
-    // while they are in the cache; Convert then widens only what was drawn over after the compose.
-    void WidenAsDrawn(const PixelConverter& converter, const SurfaceInfo& src, uint32_t* dst, int32_t dstPitch);
+    // The next frame's changed cells are widened into dst as the composer draws them, most of them
+    // from a small buffer that stays in the cache rather than from the 16-bit frame (which then
+    // keeps older pixels there); Convert then widens only what was drawn over after the compose.
+    void WidenAsDrawn(const PixelConverter& converter, uint32_t* dst, int32_t dstPitch);
     // For the composer, before it draws the frame.
     ShownCells* Begin();
     // After it: the changed rectangles, top to bottom in bands of one cell row (each band left to
@@ -44,7 +45,7 @@ public:
 private:
     void AddRun(const CellRun& run);
     PixelRect RectOf(const CellRun& run) const;
-    static void Widen(void* self, const CellRun* runs, size_t count);
+    static void Widen(void* self, uint16_t* pixels, int32_t pitch, int32_t x, int32_t y, int32_t width, int32_t height);
 
     int32_t width_ = 0;
     int32_t height_ = 0;
@@ -57,7 +58,6 @@ private:
     std::vector<PixelRect> over_;  // given to Redraw since the last frame
     std::vector<PixelRect> late_;  // the frame's part drawn over after the compose
     const PixelConverter* widen_ = nullptr;
-    SurfaceInfo widenSrc_ = {};
     uint32_t* widenDst_ = nullptr;
     int32_t widenPitch_ = 0;
     bool widened_ = false;  // the frame was widened as it was drawn

@@ -146,12 +146,10 @@ public:
         clipped_ = true;
         Put({left, top, right - left, bottom - top});
     }
-    // Before the compose: the changed cells are widened row by row as they are drawn, while the
-    // 16-bit rows are still in the cache.
+    // Before the compose: the changed cells are widened as they are drawn, while they are in the cache.
     void WidenAsDrawn(FrameDelta& delta) const {
         if (convert_ != nullptr && image_ != nullptr)
-            delta.WidenAsDrawn(*convert_, surface_, reinterpret_cast<uint32_t*>(image_->data),
-                               image_->bytes_per_line / 4);
+            delta.WidenAsDrawn(*convert_, reinterpret_cast<uint32_t*>(image_->data), image_->bytes_per_line / 4);
     }
     // The whole image again, as it is (after an Expose); false when it cannot be sent now.
     bool Resend() {
@@ -424,7 +422,8 @@ int Run(const SaverOptions& options) {
         int fpsFrames = 0;
         bool quit = false;
         while (!quit && gStopSignal == 0) {
-            while (!quit && XPending(dpy) > 0) {
+            // One read of the socket a wake-up: the events it brought are taken from the queue.
+            for (int n = XPending(dpy); !quit && n > 0; n = XEventsQueued(dpy, QueuedAlready)) {
                 XEvent e;
                 XNextEvent(dpy, &e);
                 if (presenter.TakeEvent(e)) continue;
@@ -482,11 +481,15 @@ int Run(const SaverOptions& options) {
             }
             XFlush(dpy);
             // A signal that lands just before the wait is seen when it ends: within one frame.
-            const double wait = presenter.Pending() ? 0.1 : next - Now();
+            const double untilNext = next - Now();
+            // Until the next frame is due, a completion need not wake us: it is read with the
+            // frame's events, one wake-up a frame. A late one is waited for on the socket.
+            const bool sleep = presenter.Pending() && untilNext > 0;
+            const double wait = presenter.Pending() && !sleep ? 0.1 : untilNext;
             // The flush may already have read the completion into Xlib's queue: the socket then stays quiet.
             if (wait <= 0 || gStopSignal != 0 || XEventsQueued(dpy, QueuedAlready) > 0) continue;
             pollfd fd{ConnectionNumber(dpy), POLLIN, 0};
-            poll(&fd, 1, static_cast<int>(wait * 1000) + 1);
+            poll(&fd, sleep ? 0 : 1, static_cast<int>(wait * 1000) + 1);
         }
     }
     if (target.own && !gWindowGone) XDestroyWindow(dpy, target.window);

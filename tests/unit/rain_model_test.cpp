@@ -54,26 +54,6 @@ TEST(RainModel, Seed) {
     }
 }
 
-// Body, then a tail fading over three cells; cut at the top and the bottom.
-TEST(RainModel, StepMarksBodyAndTail) {
-    const struct {
-        int head, length;
-        Ints marks;
-    } cases[] = {
-        {12, 10, {0, 0, 0, 1, 2, 3, 4, 4, 4, 4, 4, 4, 4, 0}},
-        {3, 10, {4, 4, 4, 4, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
-        {15, 11, {0, 0, 0, 0, 0, 1, 2, 3, 4, 4, 4, 4, 4, 4}},
-        {22, 10, {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1}},
-    };
-    for (const auto& c : cases) {
-        RainModel m = QuietModel(2, 14, 1);
-        m.Streams()[0] = Stream{1, static_cast<int16_t>(c.head - 1), static_cast<uint8_t>(c.length), 1};
-        RandomSource r(5);
-        m.StepStreams(r, Never);  // halfStep 1: the head moves one row down first
-        EXPECT_EQ(Marks(m), c.marks) << c.head;
-    }
-}
-
 // Later streams win overlaps; a step stopped before stream 2 moves and marks 0 and 1 only.
 // Grids taller than 64 rows mark alike.
 TEST(RainModel, OverlapsAndStoppedSteps) {

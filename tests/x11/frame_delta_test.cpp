@@ -52,7 +52,7 @@ TEST(FrameDelta, ChangedRectanglesGiveTheWholeFrame) {
             whole.Draw(wholeSurface);
             DrawFpsCounter(wholeSurface, c.layout, frame * 0.7);
             delta.Redraw({0, 0, kFpsCounterWidth, kFpsCounterHeight});
-            if (c.red != 0 && frame % 2 != 0) delta.WidenAsDrawn(widen, partSurface, partImage.data(), w);
+            if (c.red != 0 && frame % 2 != 0) delta.WidenAsDrawn(widen, partImage.data(), w);
             part.Draw(
                 partSurface, [] { return false; }, delta.Begin());
             DrawFpsCounter(partSurface, c.layout, frame * 0.7);
