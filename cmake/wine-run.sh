@@ -7,7 +7,9 @@ set -euo pipefail
 . "$(dirname "$0")/../scripts/lib/harness.sh"
 
 dir=$PWD
-while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do dir=$(dirname "$dir"); done
+while [ "$dir" != / ] && [ ! -f "$dir/CMakeCache.txt" ]; do
+  dir=$(dirname "$dir")
+done
 [ -f "$dir/CMakeCache.txt" ] || dir=${TMPDIR:-/tmp}
 export HARNESS_WINE_TEMPLATE=${HARNESS_WINE_TEMPLATE:-$dir/wine-template}
 prefix=${WINEPREFIX:-$dir/wineprefix}
