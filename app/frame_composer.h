@@ -4,6 +4,10 @@
 #include <cstring>
 #include <vector>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "display/glyph_blitter.h"
 #include "display/surface_info.h"
 #include "glyphs/animation.h"
@@ -30,12 +34,14 @@ struct ShownCells {
     std::vector<CellRun> runs;
     // When set, each batch of changed cells is handed over as soon as it is drawn, while its pixels
     // are in the cache: the width x height pixels at (x, y), pitch apart, clipped to the surface.
-    // Cells wholly inside the clip come from a small buffer, not the surface, which then keeps its
-    // old pixels there; cut cells and forgotten ones (something draws over those) come from it.
     void (*put)(void* context, uint16_t* pixels, int32_t pitch, int32_t x, int32_t y, int32_t width,
                 int32_t height) = nullptr;
+    // When set beside put, cells wholly inside the clip that were drawn before are not drawn at all
+    // (the surface keeps its old pixels there): count cells of w x h side by side from (x, y) go
+    // over as glyph frames and shades, and as looks (glyph << 2 | shade, the same for the same pair).
+    void (*putCells)(void* context, const RowCell* cells, const uint16_t* looks, int32_t count, int32_t x, int32_t y,
+                     int32_t w, int32_t h) = nullptr;
     void* context = nullptr;
-    std::vector<uint16_t> scratch;
 
     void Forget(int32_t columnCount, int32_t rowCount) {
         columns = columnCount;
@@ -58,15 +64,10 @@ public:
         // Null where the row drawing cannot take the frame: run-length sets, missing frames.
         for (int f = 0; f < Animation::kMaxFrames; ++f)
             raw_[f] = glyphs.compressed == 0 && f < glyphs.frameCount ? glyphs.frames[f] : nullptr;
-        // The small buffer is drawn at the clip's corner, so its cells must fit there too. Run-length
-        // frames may leave pixels as they were, so they need the surface to hold every cell.
+        // Run-length frames may leave pixels as they were, so they need the surface to hold every cell.
         bool raw = true;
         for (int f = 0; f < kRequiredGlyphFrames; ++f) raw = raw && raw_[f] != nullptr;
-        if (raw && shown_ != nullptr && shown_->put != nullptr && clipRect.left == 0 && clipRect.top == 0) {
-            const size_t size = static_cast<size_t>(kBatch) * static_cast<size_t>(glyphs.width * glyphs.height);
-            if (shown_->scratch.size() < size) shown_->scratch.resize(size);
-            scratch_ = shown_->scratch.data();
-        }
+        handOver_ = raw && shown_ != nullptr && shown_->put != nullptr && shown_->putCells != nullptr;
     }
 
     void Cell(int, int, int glyph, int shade) {
@@ -83,7 +84,9 @@ public:
             return;
         }
         last_ = glyph;
-        batch_[count_++] = RowCell{frame, ops_[static_cast<unsigned>(shade) < 4 ? shade : 0]};
+        const int known = static_cast<unsigned>(shade) < 4 ? shade : 0;
+        looks_[count_] = static_cast<uint16_t>(glyph << 2 | known);
+        batch_[count_++] = RowCell{frame, ops_[known]};
         if (count_ == kBatch) Flush();
     }
     // Drawing only what changed takes whole rows: a row's looks are compared with what the
@@ -99,17 +102,15 @@ public:
                 now[k] = static_cast<uint16_t>(look.glyph << 2 | look.shade);
             }
             uint16_t* const was = seen + base;
-            for (int k = 0; k < n;) {
-                if (k + 4 <= n && std::memcmp(now + k, was + k, 4 * sizeof(uint16_t)) == 0) {
-                    k += 4;
-                    continue;
-                }
-                if (now[k] != was[k]) {
+            for (int group = 0; group < n; group += 64) {
+                // Most cells stay as they were: a mask of the ones that differ leaves one branch a changed cell.
+                for (uint64_t differ = Differing(now + group, was + group, n - group < 64 ? n - group : 64);
+                     differ != 0; differ &= differ - 1) {
+                    const int k = group + __builtin_ctzll(differ);
                     const bool known = was[k] != ShownCells::kUnknown;
                     was[k] = now[k];
                     Changed(row, base + k, now[k] >> 2, now[k] & 3, known);
                 }
-                ++k;
             }
         }
     }
@@ -118,15 +119,14 @@ public:
         pen_.x = 0;
         pen_.y -= glyphs_.height;
     }
-    // Draws the cells collected so far; a sweep that stopped part-way still shows the
-    // cells it reached.
+    // Draws (or hands over) the cells collected so far; a sweep that stopped part-way still
+    // shows the cells it reached.
     void Flush() {
         if (count_ == 0) return;
         glyphs_.currentFrame = last_;  // as drawing the cells one by one leaves it
         const int w = glyphs_.width, h = glyphs_.height;
         if (aside_) {
-            DrawCellRow(SurfaceInfo{scratch_, count_ * w, h, count_ * w}, Pen{0, 0}, w, h, batch_, count_);
-            shown_->put(shown_->context, scratch_, count_ * w, pen_.x, pen_.y, count_ * w, h);
+            shown_->putCells(shown_->context, batch_, looks_, count_, pen_.x, pen_.y, w, h);
         } else {
             DrawCellRow(surface_, pen_, w, h, batch_, count_);
             if (shown_ != nullptr && shown_->put != nullptr) PutFromSurface(count_);
@@ -136,6 +136,24 @@ public:
     }
 
 private:
+    // Bit k set where a[k] != b[k], for k < n <= 64.
+    static uint64_t Differing(const uint16_t* a, const uint16_t* b, int n) {
+        uint64_t bits = 0;
+        int k = 0;
+#if defined(__SSE2__)
+        for (; k + 16 <= n; k += 16) {
+            const __m128i low = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k)),
+                                                _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k)));
+            const __m128i high = _mm_cmpeq_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(a + k + 8)),
+                                                 _mm_loadu_si128(reinterpret_cast<const __m128i*>(b + k + 8)));
+            const unsigned same = static_cast<unsigned>(_mm_movemask_epi8(_mm_packs_epi16(low, high)));
+            bits |= static_cast<uint64_t>(~same & 0xFFFFu) << k;
+        }
+#endif
+        for (; k < n; ++k) bits |= static_cast<uint64_t>(a[k] != b[k]) << k;
+        return bits;
+    }
+
     // Hands over count cells at the pen as the surface holds them.
     void PutFromSurface(int count) {
         const int32_t x0 = pen_.x > 0 ? pen_.x : 0, y0 = pen_.y > 0 ? pen_.y : 0;
@@ -150,8 +168,7 @@ private:
     // wasKnown: the cell was drawn before and nothing has drawn over it since.
     void Changed(int row, int column, int glyph, int shade, bool wasKnown) {
         const int x = column * glyphs_.width;
-        const bool aside =
-            scratch_ != nullptr && wasKnown && FullyVisible(Pen{x, pen_.y}, glyphs_.width, glyphs_.height);
+        const bool aside = handOver_ && wasKnown && FullyVisible(Pen{x, pen_.y}, glyphs_.width, glyphs_.height);
         if (pen_.x + count_ * glyphs_.width != x || aside != aside_) {
             Flush();
             pen_.x = x;
@@ -181,10 +198,11 @@ private:
     ShadeOp ops_[4];
     const uint16_t* raw_[Animation::kMaxFrames];
     RowCell batch_[kBatch];
+    uint16_t looks_[kBatch];
     int count_ = 0;
     int last_ = 0;
-    uint16_t* scratch_ = nullptr;  // where cells wholly inside the clip go when handed over
-    bool aside_ = false;           // the batch is drawn there
+    bool handOver_ = false;  // cells wholly inside the clip may go over undrawn
+    bool aside_ = false;     // the batch goes over undrawn
 };
 
 // With shown, the surface must still hold what shown describes (all unknown for a new one);

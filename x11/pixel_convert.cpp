@@ -68,12 +68,16 @@ namespace {
 
 // 5-6-5 to 0x00RRGGBB by arithmetic, eight pixels at a time where SSE2 is there: the
 // tables need two loads a pixel, which cost three times a memcpy of the wide frame.
-void Widen565Row(const uint16_t* __restrict in, uint32_t* __restrict out, int32_t width) {
+// kShaded: each pixel first goes through op, as a glyph's shade does.
+template <bool kShaded = false>
+void Widen565Row(const uint16_t* __restrict in, uint32_t* __restrict out, int32_t width, ShadeOp op = {0xFFFF, 0}) {
     int32_t x = 0;
 #if defined(__SSE2__)
     const __m128i low5 = _mm_set1_epi16(0x1F), low6 = _mm_set1_epi16(0x3F);
+    const __m128i mask = _mm_set1_epi16(static_cast<int16_t>(op.mask)), shift = _mm_cvtsi32_si128(op.shift);
     for (; x + 8 <= width; x += 8) {
-        const __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+        __m128i p = _mm_loadu_si128(reinterpret_cast<const __m128i*>(in + x));
+        if (kShaded) p = _mm_srl_epi16(_mm_and_si128(p, mask), shift);
         const __m128i r = _mm_srli_epi16(p, 11);
         const __m128i g = _mm_and_si128(_mm_srli_epi16(p, 5), low6);
         const __m128i b = _mm_and_si128(p, low5);
@@ -86,7 +90,7 @@ void Widen565Row(const uint16_t* __restrict in, uint32_t* __restrict out, int32_
     }
 #endif
     for (; x < width; ++x) {
-        const uint32_t p = in[x];
+        const uint32_t p = static_cast<uint32_t>((in[x] & op.mask) >> op.shift);
         const uint32_t r = p >> 11, g = (p >> 5) & 0x3F, b = p & 0x1F;
         out[x] = (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
     }
@@ -107,5 +111,16 @@ void PixelConverter::ConvertFrame(const SurfaceInfo& src, uint32_t* dst, int32_t
             continue;
         }
         for (int32_t x = 0; x < width; ++x) out[x] = low[in[x] & 0xFF] | high[in[x] >> 8];
+    }
+}
+
+void PixelConverter::ConvertShaded(const uint16_t* frame, int32_t w, int32_t h, ShadeOp op, uint32_t* dst,
+                                   int32_t dstPitch) const {
+    for (int32_t y = 0; y < h; ++y, frame += w, dst += dstPitch) {
+        if (direct_) {
+            Widen565Row<true>(frame, dst, w, op);
+            continue;
+        }
+        for (int32_t x = 0; x < w; ++x) dst[x] = Convert(static_cast<uint16_t>((frame[x] & op.mask) >> op.shift));
     }
 }

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "display/glyph_blitter.h"
 #include "display/surface_info.h"
 
 // Turns 16-bit frames into a 32-bit TrueColor visual's pixels through tables built once
@@ -17,6 +18,8 @@ public:
     uint32_t Convert(uint16_t pixel) const { return low_[pixel & 0xFF] | high_[pixel >> 8]; }
     // Converts a width x height block; pitches are in pixels.
     void ConvertFrame(const SurfaceInfo& src, uint32_t* dst, int32_t dstPitch) const;
+    // Converts a w x h glyph frame shaded by op, as ConvertFrame would after the shade.
+    void ConvertShaded(const uint16_t* frame, int32_t w, int32_t h, ShadeOp op, uint32_t* dst, int32_t dstPitch) const;
 
 private:
     uint32_t low_[256] = {};   // pixels 0x0000 ... 0x00FF
