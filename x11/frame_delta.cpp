@@ -6,6 +6,9 @@
 namespace {
 
 constexpr uint16_t kLooks = kRequiredGlyphFrames * 4;  // glyph << 2 | shade
+// Cells up to 64 x 80 pixels keep widened glyphs (at most 4.5 MB); a glyph file's larger cells are
+// widened each time instead.
+constexpr int32_t kMaxWideCell = 64 * 80;
 
 // A widened glyph's lines into the image; the glyph sets' widths get copies of known size, which the
 // compiler makes a few wide moves where a library call would cost more than the copy.
@@ -117,7 +120,7 @@ void FrameDelta::WidenCells(void* self, const RowCell* cells, const uint16_t* lo
     // No prefetch here: a copy's stores alone measured faster than with the lines asked for first.
     uint32_t* const to = d.widenDst_ + static_cast<ptrdiff_t>(y) * d.widenPitch_ + x;
     for (int32_t k = 0; k < count; ++k) {
-        if (looks[k] < kLooks)
+        if (looks[k] < kLooks && w * h <= kMaxWideCell)
             CopyLinesAnyWidth(to + k * w, d.widenPitch_, d.WideGlyph(cells[k], looks[k], w * h), w, h);
         else
             d.widen_->ConvertShaded(cells[k].frame, w, h, cells[k].op, to + k * w, d.widenPitch_);

@@ -22,6 +22,7 @@ TEST(FrameDelta, ChangedRectanglesGiveTheWholeFrame) {
         {250, 170, 131, 77, 16, 20, kColor565, 0xFF0000, 0xFF},   // computed widening
         {171, 133, 240, 200, 12, 22, kColor555, 0xFF, 0xFF0000},  // widening by tables
         {317, 95, 290, 120, 2, 5, kColor565, 0xFF0000, 0xFF},     // rows of more than 128 cells
+        {250, 200, 300, 190, 70, 90, kColor565, 0xFF0000, 0xFF},  // cells too large to keep widened
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(testing::Message() << c.width << "x" << c.height << " layout " << c.layout << " red " << c.red);
