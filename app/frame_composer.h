@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstring>
 #include <vector>
 
 #if defined(__SSE2__)
@@ -84,13 +83,13 @@ public:
             return;
         }
         last_ = glyph;
-        const int known = static_cast<unsigned>(shade) < 4 ? shade : 0;
-        looks_[count_] = static_cast<uint16_t>(glyph << 2 | known);
-        batch_[count_++] = RowCell{frame, ops_[known]};
+        const int tone = static_cast<unsigned>(shade) < 4 ? shade : 0;
+        looks_[count_] = static_cast<uint16_t>(glyph << 2 | tone);
+        batch_[count_++] = RowCell{frame, ops_[tone]};
         if (count_ == kBatch) Flush();
     }
     // Drawing only what changed takes whole rows: a row's looks are compared with what the
-    // buffer shows four cells at a time, and only the cells that differ are visited.
+    // buffer shows, and only the cells that differ are visited.
     bool TakesRows() const { return shown_ != nullptr; }
     void Row(int row, const ::Cell* cells, int count) {
         uint16_t* const seen = shown_->cells.data() + static_cast<size_t>(row) * static_cast<size_t>(shown_->columns);
