@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Builds the optimised preset and runs the frame benchmark; prints frame and memcpy times
-# and their ratio, for whole frames and for frames that draw only the changed cells (each
-# frame is followed by a timed memcpy of its bytes; medians of the repetitions). PROCESSES
+# and their ratio, for whole frames, for frames that draw only the changed cells, and for the
+# rain model's step and sweep alone (each frame is followed by a timed memcpy of its bytes;
+# medians of the repetitions). PROCESSES
 # (default 5), REPS (5) and MIN_TIME (0.2 s) size the run.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -35,7 +36,7 @@ print(f"{'size':>10} {'layout':>6} {'density':>7} {'cells':>7} {'frame ns':>10} 
 for (w, h, layout, density, changed), runs in rows.items():
     med = [statistics.median(r[k] for r in runs) for k in range(3)]
     ratios = [r[2] for r in runs]
-    cells = 'changed' if changed == '1' else 'all'
+    cells = {'0': 'all', '1': 'changed', '2': 'model'}[changed]
     print(f"{w+'x'+h:>10} {'5-6-5' if layout == '1' else '5-5-5':>6} {density:>7} {cells:>7} {med[0]:10.0f} "
           f"{med[1]:10.0f} "
           f"{med[2]:6.2f} {min(ratios):7.2f} {max(ratios):7.2f}")
