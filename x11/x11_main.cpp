@@ -304,19 +304,41 @@ Window CreateOwnWindow(Display* dpy, const SaverOptions& options, Atom deleteWin
     return win;
 }
 
-// The window to draw on, its visual and size; false (said on stderr) when it cannot be had.
-bool FindTarget(Display* dpy, const SaverOptions& options, Atom deleteWindow, Target& t) {
+// The window to draw on when it is not the program's own: the one named, or the (virtual) root;
+// 0 for its own window.
+Window GivenWindow(Display* dpy, const SaverOptions& options) {
     switch (options.mode) {
         case WindowMode::kRoot:
-            t.window = options.windowId != 0 ? options.windowId : VirtualRoot(dpy, DefaultRootWindow(dpy));
-            break;
+            return options.windowId != 0 ? options.windowId : VirtualRoot(dpy, DefaultRootWindow(dpy));
         case WindowMode::kWindowId:
-            t.window = options.windowId;
-            break;
+            return options.windowId;
         default:
-            t.window = CreateOwnWindow(dpy, options, deleteWindow);
-            t.own = true;
-            break;
+            return 0;
+    }
+}
+
+// The height the automatic glyph scale goes by: the screen's, or as much of a given window as
+// the screen shows. XScreenSaver gives each monitor a window of its own size, so a 1080-line
+// monitor beside a 4K one keeps the small glyphs. A window that cannot be read is left to
+// FindTarget to report.
+int AutoScaleHeight(Display* dpy, const SaverOptions& options) {
+    const int screenHeight = DisplayHeight(dpy, DefaultScreen(dpy));
+    const Window given = GivenWindow(dpy, options);
+    if (given == 0) return screenHeight;
+    XWindowAttributes a;
+    gTrapping = true;
+    gTrapped = false;
+    const Status read = XGetWindowAttributes(dpy, given, &a);
+    gTrapping = false;
+    return read == 0 || gTrapped ? screenHeight : std::min(a.height, HeightOfScreen(a.screen));
+}
+
+// The window to draw on, its visual and size; false (said on stderr) when it cannot be had.
+bool FindTarget(Display* dpy, const SaverOptions& options, Atom deleteWindow, Target& t) {
+    t.window = GivenWindow(dpy, options);
+    if (t.window == 0) {
+        t.window = CreateOwnWindow(dpy, options, deleteWindow);
+        t.own = true;
     }
     gTarget = t.window;
     XWindowAttributes a;
@@ -352,7 +374,10 @@ int Run(const SaverOptions& options) {
     const bool named = !options.glyphPath.empty();
     int scale = named ? 1 : options.scale;
     Display* dpy = scale == 0 ? XOpenDisplay(nullptr) : nullptr;
-    if (dpy != nullptr) scale = AutoGlyphScale(DisplayHeight(dpy, DefaultScreen(dpy)));
+    if (dpy != nullptr) {
+        XSetErrorHandler(OnXError);
+        scale = AutoGlyphScale(AutoScaleHeight(dpy, options));
+    }
     const std::vector<std::string> candidates =
         named ? std::vector<std::string>{options.glyphPath}
               : GlyphCandidates(std::getenv("XDG_DATA_HOME"), std::getenv("XDG_DATA_DIRS"), std::getenv("HOME"),

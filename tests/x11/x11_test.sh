@@ -99,6 +99,23 @@ huge)  # a 32767x32767 window past a 1280x720 screen, then 200 sizes: rain on sc
   stop
   [ "$(segments $p)" = 0 ] || fail "shared memory left after SIGTERM"
   ;;
+autoscale)  # -scale auto goes by the screen, or by as much of a given window as the screen shows
+  xvfb 24 640x2200
+  mkdir -p bin
+  cp "$prog" "$(dirname "$prog")/glyph2.ani" bin/  # no larger set: wanting one says so
+  stand_in 300x200+0+0
+  while IFS='|' read -r size args note; do
+    xdotool windowsize --sync "$win" $size
+    XDG_DATA_HOME=$work XDG_DATA_DIRS=$work HOME=$work start bin/vorlex $args
+    stop
+    if [ -z "$note" ]; then [ ! -s stderr.txt ]; else grep -qF "$note" stderr.txt; fi ||
+      fail "$size, '$args': '$(cat stderr.txt)', not '$note'"
+  done <<TABLE
+300 200|-window-id $win|
+300 5000|-window-id $win|no usable glyph set at scale 2
+300 200|-root|no usable glyph set at scale 2
+TABLE
+  ;;
 settings)  # its own window: the rain moves; -density, -highlight and -delay change it
   xvfb 24 640x480
   while read -r cond args; do
