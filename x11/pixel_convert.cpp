@@ -90,7 +90,7 @@ void Widen565Row(const uint16_t* __restrict in, uint32_t* __restrict out, int32_
     }
 #endif
     for (; x < width; ++x) {
-        const uint32_t p = static_cast<uint32_t>((in[x] & op.mask) >> op.shift);
+        const uint32_t p = kShaded ? static_cast<uint32_t>((in[x] & op.mask) >> op.shift) : in[x];
         const uint32_t r = p >> 11, g = (p >> 5) & 0x3F, b = p & 0x1F;
         out[x] = (r << 3 | r >> 2) << 16 | (g << 2 | g >> 4) << 8 | (b << 3 | b >> 2);
     }
