@@ -16,17 +16,17 @@
 
 namespace {
 
-// A realistic glyph cell, 55 frames of antialiased-looking noise.
+// A realistic glyph cell, 55 frames of antialiased-looking noise, at the glyph sets' scale.
 constexpr int kGlyphW = 16;
 constexpr int kGlyphH = 20;
 
-std::unique_ptr<Animation> SyntheticGlyphs() {
-    auto a = std::make_unique<Animation>(kGlyphW, kGlyphH, 55, 0);
+std::unique_ptr<Animation> SyntheticGlyphs(int scale) {
+    const int w = kGlyphW * scale, h = kGlyphH * scale;
+    auto a = std::make_unique<Animation>(w, h, 55, 0);
     RandomSource r(99);
     for (int f = 0; f < 55; ++f) {
-        a->frames[f] = new uint16_t[kGlyphW * kGlyphH];
-        for (int i = 0; i < kGlyphW * kGlyphH; ++i)
-            a->frames[f][i] = f == 54 ? 0 : static_cast<uint16_t>((r.Next() & 0x3F) << 5);
+        a->frames[f] = new uint16_t[w * h];
+        for (int i = 0; i < w * h; ++i) a->frames[f][i] = f == 54 ? 0 : static_cast<uint16_t>((r.Next() & 0x3F) << 5);
     }
     return a;
 }
@@ -63,11 +63,13 @@ void BM_Frame(benchmark::State& state) {
     ShownCells shown;
     ShownCells* const changedOnly = state.range(4) != 0 ? &shown : nullptr;
     const bool modelOnly = state.range(4) == 2;
+    const int scale = static_cast<int>(state.range(5));
     clipRect = {0, 0, static_cast<uint16_t>(width), static_cast<uint16_t>(height)};
 
-    auto glyphs = SyntheticGlyphs();
+    auto glyphs = SyntheticGlyphs(scale);
     RainModel model;
-    if (!model.Allocate(width / kGlyphW + 1, height / kGlyphH + 2)) {
+    const GridSize grid = GridFor(width, height, glyphs->width, glyphs->height);
+    if (!model.Allocate(grid.columns, grid.rows)) {
         state.SkipWithError("grid allocation failed");
         return;
     }
@@ -118,16 +120,23 @@ void BM_Frame(benchmark::State& state) {
     state.counters["ratio"] = ratios.empty() ? 0 : ratios[ratios.size() / 2];
 }
 
+// The Windows module's modes, then the monitors the X11 program draws changed cells on, with the
+// glyph scale it picks there by itself.
 const int64_t kSizes[][2] = {{800, 600}, {1024, 768}, {1280, 1024}};
+const int64_t kMonitors[][3] = {{1920, 1080, 1}, {3840, 2160, 2}};
 
 void FrameArgs(benchmark::internal::Benchmark* b) {
-    b->ArgNames({"w", "h", "layout", "density", "changed"});
+    b->ArgNames({"w", "h", "layout", "density", "changed", "scale"});
     for (auto& s : kSizes)
         for (int layout : {0, 1}) {
-            for (int density : {300, 400}) b->Args({s[0], s[1], layout, density, 0});
-            b->Args({s[0], s[1], layout, 300, 1});
+            for (int density : {300, 400}) b->Args({s[0], s[1], layout, density, 0, 1});
+            b->Args({s[0], s[1], layout, 300, 1, 1});
         }
-    for (auto& s : kSizes) b->Args({s[0], s[1], 1, 300, 2});
+    for (auto& m : kMonitors)
+        for (int changed : {0, 1}) b->Args({m[0], m[1], 1, 300, changed, m[2]});
+    // Not at 3840x2160: a fiftieth of its memcpy, and the copies would take most of the run.
+    for (auto& s : kSizes) b->Args({s[0], s[1], 1, 300, 2, 1});
+    b->Args({kMonitors[0][0], kMonitors[0][1], 1, 300, 2, kMonitors[0][2]});
 }
 
 }  // namespace
